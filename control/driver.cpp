@@ -1,0 +1,86 @@
+#include <sys/stat.h>
+
+#include <set>
+#include <utility>
+
+#include "control/console.h"
+#include "control/usage.h"
+#include "engine/engine.h"
+#include "results/results.h"
+#include "state/run_state.h"
+
+namespace {
+
+// Names a dictionary by the file it is, so that 'quogo.dic' and './quogo.dic'
+// count as one; a name that cannot be examined stands for itself.
+class UsedDictionaries {
+public:
+    bool seen(const std::string& name) const
+    {
+        struct stat info;
+        if (::stat(name.c_str(), &info) == 0)
+            return files_.count({info.st_dev, info.st_ino}) > 0;
+        return names_.count(name) > 0;
+    }
+    void add(const std::string& name)
+    {
+        struct stat info;
+        if (::stat(name.c_str(), &info) == 0)
+            files_.insert({info.st_dev, info.st_ino});
+        names_.insert(name);
+    }
+
+private:
+    std::set<std::pair<dev_t, ino_t>> files_;
+    std::set<std::string> names_;
+};
+
+} // namespace
+
+void run_chain()
+{
+    UsedDictionaries used;
+    used.add(dict_name);
+    while (chain_pos != chain_done) {
+        translate_pass();
+        if (chain_pos == chain_none) {
+            chain_pos = chain_done;
+            continue;
+        }
+        // A chain that comes back to a dictionary would repeat passes forever.
+        if (used.seen(next_dict_name)) {
+            put_text("\n\nThe chain comes back to " + next_dict_name + ", so it ends here.\n");
+            chain_pos = chain_done;
+            continue;
+        }
+        work_text = std::move(out_text);
+        out_text.clear();
+        dict_name = next_dict_name;
+        used.add(dict_name);
+        load_dictionary();
+    }
+}
+
+int run_quogtran(int argc, const char* const* argv)
+{
+    console_char_mode();
+    set_run_values();
+    show_banner();
+    read_options(argc, argv);
+    check_output_names();
+    put_text("\n");
+
+    dict_name = "quogo.dic";
+    load_dictionary();
+    prepare_work_text();
+    protect_arrows();
+    out_text.clear();
+    run_chain();
+    restore_arrows();
+
+    show_text();
+    if (!untranslate)
+        extend_dictionary();
+    deliver_results();
+    return exit_ok;
+}

@@ -1,0 +1,83 @@
+#include <cctype>
+
+#include "control/console.h"
+#include "control/files.h"
+#include "control/usage.h"
+#include "results/results.h"
+#include "state/run_state.h"
+
+namespace {
+
+// A typed line: options are found anywhere in it, and the file name is what
+// follows its last space; a line without options is the file name whole.
+void read_typed_options()
+{
+    put_text("\n\n-v -u filename.typ ");
+    std::string line;
+    if (read_line(line) == 0)
+        show_usage();
+
+    const bool wants_verbose = find_text(line, "-v") != not_found;
+    const bool wants_untranslate = find_text(line, "-u") != not_found;
+    if (!wants_verbose && !wants_untranslate) {
+        in_name = line;
+        return;
+    }
+    if (wants_verbose)
+        verbose = 1;
+    if (wants_untranslate)
+        untranslate = 1;
+
+    std::size_t at = line.size();
+    while (at > 0 && (at == line.size() || line[at] != ' '))
+        --at;
+    if (at == 0)
+        show_usage();
+    in_name = line.substr(at + 1);
+}
+
+void read_argument_options(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc - 1; ++i) {
+        const std::string_view option = argv[i];
+        if (option.size() < 2 || option[0] != '-')
+            show_usage();
+        switch (std::tolower(static_cast<unsigned char>(option[1]))) {
+        case 'u':
+            untranslate = 1;
+            break;
+        case 'v':
+            verbose = 1;
+            break;
+        default:
+            show_usage();
+        }
+    }
+    in_name = argv[argc - 1];
+}
+
+} // namespace
+
+void read_options(int argc, const char* const* argv)
+{
+    verbose = 0;
+    untranslate = 0;
+    if (argc <= 1)
+        read_typed_options();
+    else
+        read_argument_options(argc, argv);
+
+    if (find_text(in_name, "-") == 0)
+        show_usage();
+}
+
+void check_output_names()
+{
+    const OutputNames names = output_names(in_name, untranslate != 0);
+    for (const std::string* output : {&names.first, &names.second}) {
+        if (same_file(*output, in_name)) {
+            put_text("\nWriting " + *output + " would destroy the input file\n");
+            show_usage();
+        }
+    }
+}

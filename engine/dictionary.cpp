@@ -1,0 +1,39 @@
+#include <algorithm>
+
+#include "control/console.h"
+#include "control/files.h"
+#include "engine/engine.h"
+#include "state/run_state.h"
+
+std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos)
+{
+    const std::string_view rest = dict.substr(static_cast<std::size_t>(bar_pos) + 1);
+    return std::string(rest.substr(0, rest.find(']')));
+}
+
+void load_dictionary()
+{
+    put_text("\nLoading dictionary ... ");
+
+    const ReadStatus status = read_file(dict_name, dict_text);
+    if (status != ReadStatus::ok) {
+        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
+        put_text(dict_name);
+        put_text("\n");
+        end_process(exit_failure);
+    }
+
+    // Line breaks carry no meaning in a dictionary.
+    dict_text.erase(std::remove_if(dict_text.begin(), dict_text.end(),
+                                   [](char ch) { return in_set(line_end_set, ch); }),
+                    dict_text.end());
+    if (added_count == 0)
+        word_count += std::count(dict_text.begin(), dict_text.end(), '~');
+
+    chain_pos = find_text(dict_text, "|");
+    if (chain_pos != not_found)
+        next_dict_name = link_name(dict_text, chain_pos);
+
+    dict_index.build(dict_text);
+    put_text("Dictionary loaded!");
+}

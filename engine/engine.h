@@ -1,0 +1,46 @@
+// The translation engine: the prepared work text and its arrow rewrites, the
+// dictionary loader, and the word-by-word translation pass. The stages work
+// on the run-wide texts of state/run_state.h.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// --- Work text -------------------------------------------------------------------
+
+// Reads the file in_name into work_text, prepared: punctuation padded with
+// spaces, every LF marked as space LF, CR dropped. A file that cannot be read
+// ends the run through the usage screen.
+void prepare_work_text();
+
+// Turns each input arrow (prepared as "- > ") in work_text into "==", so that
+// it stays inside one word.
+void protect_arrows();
+
+// Turns each "==" of out_text back into "->".
+void restore_arrows();
+
+// The preparation of a raw text, without any file.
+std::string prepare_text(std::string_view raw);
+
+// Replaces, from left to right, each occurrence of from by to.
+std::string replace_marks(std::string_view text, std::string_view from, std::string_view to);
+
+// --- Dictionary ------------------------------------------------------------------
+
+// Loads dict_name into dict_text without its line breaks, counts its tildes
+// into word_count (while nothing has been added), finds its chain link, and
+// indexes it. A dictionary that cannot be read ends the run.
+void load_dictionary();
+
+// The name a chain link names: the bytes after the "|" at bar_pos up to the
+// next "]", or to the end of the text when no "]" follows.
+std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos);
+
+// --- Translation pass -------------------------------------------------------------
+
+// Prints the pass header, then translates work_text into out_text step by step.
+void translate_pass();
+
+// One step of the pass: a line end, or one word looked up and emitted.
+void translate_word();

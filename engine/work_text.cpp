@@ -1,0 +1,69 @@
+#include "engine/engine.h"
+
+#include "control/console.h"
+#include "control/files.h"
+#include "control/usage.h"
+#include "state/run_state.h"
+
+std::string prepare_text(std::string_view raw)
+{
+    std::string prepared;
+    prepared.reserve(raw.size() + raw.size() / 4 + 16);
+    for (const char ch : raw) {
+        const bool punctuation = in_set(punct_set, ch);
+        if (punctuation) {
+            prepared.push_back(' ');
+            prepared.push_back(ch);
+            prepared.push_back(' ');
+        }
+        if (ch == '\n') {
+            prepared.push_back(' ');
+            prepared.push_back('\n');
+        }
+        if (!punctuation && !in_set(line_end_set, ch))
+            prepared.push_back(ch);
+    }
+    return prepared;
+}
+
+// Both arrow rewrites use marks that cannot overlap what replaces them, so a
+// single left-to-right sweep gives what repeated first-match replacing gives.
+std::string replace_marks(std::string_view text, std::string_view from, std::string_view to)
+{
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(from, start);
+        if (at == std::string_view::npos || from.empty())
+            break;
+        result.append(text.substr(start, at - start));
+        result.append(to);
+        start = at + from.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+void prepare_work_text()
+{
+    std::string raw;
+    const ReadStatus status = read_file(in_name, raw);
+    if (status != ReadStatus::ok) {
+        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
+        put_text(in_name);
+        put_text("\n");
+        show_usage();
+    }
+    work_text = prepare_text(raw);
+}
+
+void protect_arrows()
+{
+    work_text = replace_marks(work_text, "- > ", "==");
+}
+
+void restore_arrows()
+{
+    out_text = replace_marks(out_text, "==", "->");
+}

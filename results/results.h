@@ -1,0 +1,34 @@
+// Results and dictionary growth: the paged display, the footer and the two
+// output files, and the dialogue that teaches the dictionary new words.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The first display of out_text, a page of 20 lines at a time.
+void show_text();
+
+// Footer, both output files and the closing line: the last stage of a run.
+void deliver_results();
+
+// The add-words dialogue; when words were added it rewrites the dictionary,
+// writes the message file and translates out_text once more.
+void extend_dictionary();
+
+// out_text with every padded punctuation mark (space, mark, space) closed
+// up to the mark alone.
+std::string close_up(std::string_view text);
+
+// The footer appended to the text before it is written.
+std::string footer_text();
+
+struct OutputNames {
+    std::string first;  // <base>.qgo, or <base>.txt when untranslating
+    std::string second; // <base>.htm
+};
+
+// The base is the input name cut at the first "." of its file-name part.
+OutputNames output_names(std::string_view input_name, bool untranslating);
+
+// Writes text to the console, waiting for a key after every 20th line end.
+void page_to_console(std::string_view text);
