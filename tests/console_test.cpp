@@ -1,0 +1,111 @@
+#include "control/console.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+TEST(FindText, FirstOccurrenceOrNotFound)
+{
+    struct Case {
+        std::string haystack, needle;
+        std::ptrdiff_t expected;
+    };
+    const Case cases[] = {
+        {"abc", "", 0},
+        {"", "", not_found},
+        {"", "x", not_found},
+        {"a- > b", "- > ", 1},
+        {"\",.?!;:<>)(", ",", 1},
+        {"\",.?!;:<>)(", "x", not_found},
+        {"abcabc", "cab", 2},
+        {"abc", "abcd", not_found},
+        {"ab", "b", 1},
+        {"Cat", "cat", not_found},
+        {std::string("a\0b\0c", 5), std::string("b\0c", 3), 2},
+        {"x\x1ay", "y", 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(find_text(c.haystack, c.needle), c.expected) << c.haystack << " / " << c.needle;
+}
+
+TEST(InSet, MembershipIsByteExact)
+{
+    EXPECT_TRUE(in_set("\",.?!;:<>)(", '('));
+    EXPECT_TRUE(in_set("\r\n", '\r'));
+    EXPECT_FALSE(in_set("\",.?!;:<>)(", '\0'));
+    EXPECT_FALSE(in_set("\",.?!;:<>)(", '-'));
+}
+
+TEST(ReadLine, StoresAtMostLimitMinusOneAndLeavesTheRestPending)
+{
+    feed_stdin(std::string(150, 'a') + "\nnext\n");
+    std::string line;
+    EXPECT_EQ(read_line(line, 100), 99u);
+    EXPECT_EQ(line, std::string(99, 'a'));
+    EXPECT_EQ(read_line(line, 100), 51u);
+    EXPECT_EQ(line, std::string(51, 'a'));
+    EXPECT_EQ(read_line(line), 4u);
+    EXPECT_EQ(line, "next");
+}
+
+TEST(ReadLine, EmptyLinesAndEndOfInput)
+{
+    feed_stdin("\nlast");
+    std::string line = "old";
+    EXPECT_EQ(read_line(line, 100), 0u);
+    EXPECT_EQ(line, "");
+    EXPECT_EQ(read_line(line, 100), 4u);
+    EXPECT_EQ(line, "last");
+    EXPECT_EQ(read_line(line, 100), 0u);
+}
+
+TEST(ReadLine, WithoutALimitTakesALongLineWhole)
+{
+    feed_stdin(std::string(10000, 'w') + "\n");
+    std::string line;
+    EXPECT_EQ(read_line(line), 10000u);
+}
+
+TEST(ReadLine, OffATerminalErasesNothingAndEchoesNothing)
+{
+    feed_stdin("ab\x7f" "c\n");
+    std::string line;
+    start_capture();
+    read_line(line);
+    EXPECT_EQ(captured(), "");
+    EXPECT_EQ(line, "ab\x7f" "c");
+}
+
+TEST(WaitKey, PrintsThePromptAndTakesOneByte)
+{
+    feed_stdin("xyz\n");
+    start_capture();
+    wait_key("\nStrike Any Key ...\n");
+    EXPECT_EQ(captured(), "\nStrike Any Key ...\n");
+    std::string line;
+    read_line(line);
+    EXPECT_EQ(line, "yz");
+}
+
+TEST(WaitKey, ReturnsAtEndOfInput)
+{
+    feed_stdin("");
+    start_capture();
+    wait_key("?");
+    wait_key("?");
+    EXPECT_EQ(captured(), "??");
+}
+
+TEST(Escapes, AttributeAndForeground)
+{
+    start_capture();
+    set_attribute('1');
+    set_foreground('4');
+    set_foreground('7');
+    set_attribute('0');
+    EXPECT_EQ(captured(), "\x1b[1m\x1b[34m\x1b[37m\x1b[0m");
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+#include "engine/dictionary_index.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "control/console.h"
+
+namespace {
+
+TEST(DictionaryIndex, AgreesWithThePlainSearchOnChosenKeys)
+{
+    const std::string dicts[] = {
+        "_still_->~ztill_ _cat_->~kat_",
+        "_a_->~b__c_->~d_",                 // entries that meet: '__' straddles them
+        "_a_->~bc_d_->~e_",                 // '_d_' and '_c_' start inside a word
+        "x+=\" _fish_->~phish_\";_fish_->~fesh_",
+        "~~~~~_ ____ ~x~y_ _~_",
+        "no underscores at all ~",
+        "",
+        "_",
+        std::string("_n\0l_->~z\x1a_", 11),
+    };
+    const std::string keys[] = {
+        "_still_", "_cat_", "~kat_", "~ztill_", "__", "~_", "_c_", "_d_", "~d_", "_b_",
+        "_fish_", "~phish_", "~fesh_", "~y_", "~x~y_", "_x_", "_~_", "_->~b_", "_a_->~b_",
+        "~~_", "___", "_nope_", "_ _", std::string("_n\0l_", 5), std::string("~z\x1a_", 4),
+    };
+    for (const std::string& dict : dicts) {
+        DictionaryIndex index;
+        index.build(dict);
+        for (const std::string& key : keys)
+            EXPECT_EQ(index.find_key(dict, key), find_text(dict, key)) << dict << " / " << key;
+    }
+}
+
+TEST(DictionaryIndex, AnIndexOfAnotherTextIsNotUsed)
+{
+    const std::string first = "_a_->~b_";
+    const std::string second = "_z_->~y_ _a_->~c_";
+    DictionaryIndex index;
+    index.build(first);
+    EXPECT_EQ(index.find_key(second, "_a_"), 9);
+    index.clear();
+    EXPECT_EQ(index.find_key(first, "_a_"), 0);
+}
+
+// Random dictionaries from a small alphabet rich in the bytes that matter,
+// looked up with keys cut from the dictionary itself and made up.
+TEST(DictionaryIndex, AgreesWithThePlainSearchOnRandomDictionaries)
+{
+    std::mt19937 random(20261207);
+    const std::string alphabet = "__~~->ab A|]\"";
+    auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
+    for (int round = 0; round < 3000; ++round) {
+        std::string dict;
+        const std::size_t length = pick(60);
+        for (std::size_t i = 0; i < length; ++i)
+            dict.push_back(alphabet[pick(alphabet.size())]);
+        DictionaryIndex index;
+        index.build(dict);
+        for (int probe = 0; probe < 20; ++probe) {
+            std::string key(1, probe % 2 ? '~' : '_');
+            if (!dict.empty() && probe % 3 == 0) {
+                const std::size_t from = pick(dict.size());
+                key += dict.substr(from, pick(6));
+            } else {
+                for (std::size_t i = pick(4); i > 0; --i)
+                    key.push_back("ab~_ "[pick(5)]);
+            }
+            key.push_back('_');
+            ASSERT_EQ(index.find_key(dict, key), find_text(dict, key)) << dict << " / " << key;
+        }
+    }
+}
+
+} // namespace

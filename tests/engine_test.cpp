@@ -1,0 +1,201 @@
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include "state/run_state.h"
+#include "test_support.h"
+
+namespace {
+
+TEST(PrepareText, PadsPunctuationAndMarksLineEnds)
+{
+    set_run_values();
+    struct Case {
+        std::string raw, prepared;
+    };
+    const Case cases[] = {
+        {"Hello, world.\n", "Hello ,  world .  \n"},
+        {"Hello, world.\r\n", "Hello ,  world .  \n"},
+        {"a->b", "a- > b"},
+        {"", ""},
+        {"\"Hi\"", " \" Hi \" "},
+        {"(a) <b>; c: d? e!", " ( a )   < b >  ;  c :  d ?  e ! "},
+        {"tab\there's it-is", "tab\there's it-is"},
+        {"one\n\ntwo", "one \n \ntwo"},
+        {std::string("a\0b\x1a" "c", 5), std::string("a\0b\x1a" "c", 5)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(prepare_text(c.raw), c.prepared) << c.raw;
+}
+
+TEST(Arrows, ProtectAndRestore)
+{
+    set_run_values();
+    struct Case {
+        std::string input, protected_text, restored;
+    };
+    const Case cases[] = {
+        {"a->b", "a==b", "a->b"},
+        {"x == y", "x == y", "x -> y"},
+        {"a->b->c", "a==b==c", "a->b->c"},
+        {"--->", "--==", "--->"},
+        {"===", "===", "->="},
+        {"no arrows", "no arrows", "no arrows"},
+    };
+    for (const Case& c : cases) {
+        work_text = prepare_text(c.input);
+        protect_arrows();
+        EXPECT_EQ(work_text, prepare_text(c.protected_text)) << c.input;
+        out_text = c.protected_text;
+        restore_arrows();
+        EXPECT_EQ(out_text, c.restored) << c.input;
+    }
+}
+
+TEST(LinkName, UpToTheClosingBracketOrTheEnd)
+{
+    EXPECT_EQ(link_name("_a_->~b_ |more.dic] |other.dic]", 9), "more.dic");
+    EXPECT_EQ(link_name("|]", 0), "");
+    EXPECT_EQ(link_name("x|open.dic", 1), "open.dic");
+    EXPECT_EQ(link_name("|", 0), "");
+}
+
+TEST(LoadDictionary, DropsLineBreaksCountsTildesAndFindsTheLink)
+{
+    ScratchDirectory scratch;
+    struct Case {
+        std::string file, text;
+        long long words;
+        std::ptrdiff_t chain;
+        std::string next;
+    };
+    const Case cases[] = {
+        {"_cat_->~kat_\r\n _dog_->~dawg_\n", "_cat_->~kat_ _dog_->~dawg_", 2, chain_none, ""},
+        {"_a_->~b_ |more.dic] |other.dic]", "_a_->~b_ |more.dic] |other.dic]", 1, 9, "more.dic"},
+        {"", "", 0, chain_none, ""},
+        {"~~~ no entries", "~~~ no entries", 3, chain_none, ""},
+        {"_a_->~b_ |mo\nre.dic", "_a_->~b_ |more.dic", 1, 9, "more.dic"},
+    };
+    for (const Case& c : cases) {
+        set_run_values();
+        ScratchDirectory::write("quogo.dic", c.file);
+        start_capture();
+        load_dictionary();
+        EXPECT_EQ(captured(), "\nLoading dictionary ... Dictionary loaded!");
+        EXPECT_EQ(dict_text, c.text);
+        EXPECT_EQ(word_count, c.words);
+        EXPECT_EQ(chain_pos, c.chain);
+        EXPECT_EQ(next_dict_name, c.next);
+    }
+}
+
+TEST(LoadDictionary, CountsNothingOnceWordsWereAdded)
+{
+    ScratchDirectory scratch;
+    set_run_values();
+    ScratchDirectory::write("quogo.dic", "_a_->~b_ _c_->~d_");
+    added_count = 1;
+    word_count = 7;
+    start_capture();
+    load_dictionary();
+    captured();
+    EXPECT_EQ(word_count, 7);
+}
+
+// Runs one pass of work over dict and returns what it emitted.
+std::string pass_over(const std::string& dict, const std::string& work, bool untranslating,
+                      std::string* console = nullptr)
+{
+    dict_text = dict;
+    dict_index.build(dict_text);
+    work_text = work;
+    out_text.clear();
+    untranslate = untranslating;
+    start_capture();
+    translate_pass();
+    const std::string printed = captured();
+    if (console != nullptr)
+        *console = printed;
+    return out_text;
+}
+
+TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
+{
+    set_run_values();
+    const std::string dict = "_still_->~ztill_ _cat_->~kat_ _!_->~!!_ _num_->~7even_ _big_->~Grand_";
+    struct Case {
+        std::string work, out;
+    };
+    const Case cases[] = {
+        {"Still cat .  \n", "Ztill kat . \n"},
+        {"dog", "dog "},
+        {"Cat CAT cAT", "Kat CAT cAT "},
+        {"Num", "7even "},
+        {"big Big", "Grand Grand "},
+        {"wow ! ", "wow !! "},
+        {"a  b", "a  b "},
+        {"", " "},
+        {"one \n \ntwo \n", "one \n\ntwo \n"},
+        {"\nx", "\nx "},
+        {"cat", "kat "},
+        {"still==ztill", "still==ztill "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pass_over(dict, c.work, false), c.out) << c.work;
+}
+
+TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
+{
+    set_run_values();
+    const std::string dict = "_still_->~ztill_ _cat_->~kat_ _kitten_->~kat_";
+    struct Case {
+        std::string work, out;
+    };
+    const Case cases[] = {
+        {"Ztill kat .  \n", "Still cat . \n"},
+        {"Kat", "Cat "},
+        {"at", "at "},   // '~at_' is not inside '~kat_'
+        {"till", "till "},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pass_over(dict, c.work, true), c.out) << c.work;
+}
+
+TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
+{
+    set_run_values();
+    struct Case {
+        std::string dict, work;
+        bool untranslating;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"_cat_->~kat", "cat", false, "kat "},       // no closing underscore
+        {"_cat_", "cat", false, " "},                // key at the very end
+        {"_cat_->", "cat", false, " "},              // result would begin past the end
+        {"cat_->~kat_", "kat", true, "cat "},        // nothing before the English word
+        {"~kat_", "kat", true, "~kat "},             // match at the start
+        {"a_b_->~x_", "x", true, "b "},
+        {"_a_->~b_ _c_->~d_", "", false, " "},       // the empty word's '__' is not there
+        {"_a_->~b__c_->~d_", "", false, ">~d "},     // entries that meet make '__'
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pass_over(c.dict, c.work, c.untranslating), c.out) << c.dict << " / " << c.work;
+}
+
+TEST(TranslatePass, HeaderAndVerboseReport)
+{
+    set_run_values();
+    verbose = 1;
+    std::string console;
+    pass_over("_still_->~ztill_ _cat_->~kat_", "Still cat dog .  \n", false, &console);
+    EXPECT_EQ(console,
+              "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I translate ...\n\n"
+              "Still -> Ztill \ncat -> kat \n");
+    pass_over("_still_->~ztill_", "Ztill", true, &console);
+    EXPECT_EQ(console,
+              "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I untranslate ...\n\n"
+              "Ztill -> Still \n");
+}
+
+} // namespace

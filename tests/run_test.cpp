@@ -1,0 +1,317 @@
+// The whole program, run as a user runs it: arguments, standard input,
+// console bytes, file bytes and exit status.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sandbox.h"
+
+namespace {
+
+const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
+const std::string loaded = "\nLoading dictionary ... Dictionary loaded!";
+const std::string follows = "\n\nYour (un)translation follows ...\n\nStrike Any Key ...\n";
+
+TEST(Run, TheWorkedExampleByteForByte)
+{
+    Sandbox box;
+    box.write("story.txt", "Still cat.\n");
+    box.write("quogo.dic", two_words);
+    const RunResult run = box.run({"-v", "story.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console, banner + "\n" + loaded + pass_header("quogo.dic") +
+                               "Still -> Ztill \ncat -> kat \n" + follows + "Ztill kat.\n" + "\n" +
+                               add_prompt("quogo.dic", "still->ztill") +
+                               closing_line("story.qgo", "story.htm"));
+    const std::string expected = "Ztill kat.\n" + footer(2);
+    EXPECT_EQ(box.read("story.qgo"), expected);
+    EXPECT_EQ(box.read("story.htm"), expected);
+    EXPECT_EQ(box.read("quogo.dic"), two_words);
+    EXPECT_FALSE(box.exists("quogo.msg"));
+}
+
+TEST(Run, UntranslateGoesBackWithoutTheDialogue)
+{
+    Sandbox box;
+    box.write("story.qgo", "Ztill kat, kat!\n\nZtill.");
+    box.write("quogo.dic", two_words);
+    const RunResult run = box.run({"-u", "story.qgo"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console, banner + "\n" + loaded + pass_header("quogo.dic", true) + follows +
+                               "Still cat, cat!\n\nStill.\n" + closing_line("story.txt", "story.htm"));
+    EXPECT_EQ(box.read("story.txt"), "Still cat, cat!\n\nStill." + footer(2, true));
+    EXPECT_EQ(box.read("story.htm"), box.read("story.txt"));
+}
+
+TEST(Run, OptionAndPromptRules)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string typed;
+        bool verbose, untranslating;
+        std::string input;
+    };
+    const Case cases[] = {
+        {{"story.txt"}, "", false, false, "story.txt"},
+        {{"-V", "-U", "story.qgo"}, "", true, true, "story.qgo"},
+        {{"-verbose", "story.txt"}, "", true, false, "story.txt"},
+        {{"-u", "-u", "story.qgo"}, "", false, true, "story.qgo"},
+        {{}, "-v story.txt\n", true, false, "story.txt"},
+        {{}, "story.txt\n", false, false, "story.txt"},
+        {{}, "my story.txt\n", false, false, "my story.txt"},
+        {{}, "-u my-verse.qgo\n", true, true, "my-verse.qgo"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write(c.input, c.untranslating ? "Ztill kat.\n" : "Still cat.\n");
+        const RunResult run = box.run(c.args, c.typed);
+        const std::string where = c.args.empty() ? "typed " + c.typed : c.args.front();
+        EXPECT_EQ(run.status, 0) << where;
+        if (c.args.empty()) {
+            EXPECT_EQ(run.console.find(banner + "\n\n-v -u filename.typ \n"), 0u) << where;
+        }
+        EXPECT_EQ(count_of(run.console, "Still -> Ztill \n") + count_of(run.console, "Ztill -> Still \n"),
+                  c.verbose ? 1 : 0)
+            << where;
+        EXPECT_EQ(count_of(run.console, "I untranslate ..."), c.untranslating ? 1 : 0) << where;
+        const std::string base = c.input.substr(0, c.input.find('.'));
+        EXPECT_TRUE(box.exists(base + (c.untranslating ? ".txt" : ".qgo"))) << where;
+        EXPECT_TRUE(box.exists(base + ".htm")) << where;
+    }
+}
+
+TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string typed;
+    };
+    const Case cases[] = {
+        {{"-x", "story.txt"}, ""},
+        {{"v", "story.txt"}, ""},
+        {{"-", "story.txt"}, ""},
+        {{"-v"}, ""},
+        {{"-v", "-story.txt"}, ""},
+        {{}, ""},
+        {{}, "\n"},
+        {{}, "-v\n"},
+        {{}, "-story.txt\n"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write("story.txt", "Still cat.\n");
+        const RunResult run = box.run(c.args, c.typed);
+        const std::string prompt = c.args.empty() ? "\n\n-v -u filename.typ " : "";
+        const std::string where = c.args.empty() ? "typed " + c.typed : c.args.front();
+        EXPECT_NE(run.status, 0) << where;
+        EXPECT_EQ(run.console, banner + prompt + usage_screen) << where;
+        EXPECT_FALSE(box.exists("story.qgo")) << where;
+    }
+}
+
+TEST(Run, AnInputThatCannotBeOpenedAfterTheDictionaryLoaded)
+{
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    const RunResult typed = box.run({}, "-v story.txt \n");
+    EXPECT_NE(typed.status, 0);
+    EXPECT_EQ(typed.console, banner + "\n\n-v -u filename.typ " + "\n" + loaded + "\nCan't open \n" + usage_screen);
+
+    ::mkdir(box.path("folder.txt").c_str(), 0755);
+    for (const std::string name : {"missing.txt", "folder.txt"}) {
+        const RunResult run = box.run({name});
+        EXPECT_NE(run.status, 0) << name;
+        EXPECT_EQ(run.console, banner + "\n" + loaded + "\nCan't open " + name + "\n" + usage_screen);
+    }
+}
+
+TEST(Run, AMissingDictionaryEndsTheRunWithoutTheUsageScreen)
+{
+    Sandbox box;
+    box.write("story.txt", "Still cat.\n");
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.console, banner + "\n" + "\nLoading dictionary ... \nCan't open quogo.dic\n");
+
+    box.write("quogo.dic", two_words + " |gone.dic]");
+    const RunResult linked = box.run({"story.txt"});
+    EXPECT_NE(linked.status, 0);
+    const std::string ending = "Loading dictionary ... \nCan't open gone.dic\n";
+    EXPECT_EQ(linked.console.rfind(ending), linked.console.size() - ending.size());
+    EXPECT_FALSE(box.exists("story.qgo"));
+}
+
+TEST(Run, AChainOfTwoDictionaries)
+{
+    Sandbox box;
+    box.write("story.txt", "Still cat!\n");
+    box.write("quogo.dic", "_still_->~ztill_ |more.dic] _cat_->~kat_");
+    box.write("more.dic", "_ztill_->~stoll_ _kat_->~kitty_ _!_->~?_");
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.console.find(banner + "\n" + loaded + pass_header("quogo.dic") + loaded + pass_header("more.dic") +
+                               follows + "Stoll kitty?\n"),
+              0u);
+    EXPECT_EQ(box.read("story.qgo"), "Stoll kitty?\n" + footer(5));
+    EXPECT_EQ(run.console.find(add_prompt("more.dic", "still->ztill")) != std::string::npos, true);
+}
+
+TEST(Run, ChainsThatComeBackEndWithOneLine)
+{
+    struct Case {
+        std::string quogo, other, message;
+        int passes;
+    };
+    const Case cases[] = {
+        {"_cat_->~kat_ |quogo.dic]", "", "\n\nThe chain comes back to quogo.dic, so it ends here.\n", 1},
+        {"_cat_->~kat_ |./quogo.dic]", "", "\n\nThe chain comes back to ./quogo.dic, so it ends here.\n", 1},
+        {"_cat_->~kat_ |b.dic]", "_kat_->~kot_ |quogo.dic]",
+         "\n\nThe chain comes back to quogo.dic, so it ends here.\n", 2},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("story.txt", "cat\n");
+        box.write("quogo.dic", c.quogo);
+        if (!c.other.empty())
+            box.write("b.dic", c.other);
+        const RunResult run = box.run({"story.txt"});
+        EXPECT_EQ(run.status, 0) << c.quogo;
+        EXPECT_EQ(count_of(run.console, c.message), 1) << c.quogo;
+        EXPECT_EQ(count_of(run.console, "Now using the "), c.passes) << c.quogo;
+        EXPECT_EQ(box.read("story.qgo"), (c.passes == 1 ? "kat \n" : "kot \n") + footer(c.passes)) << c.quogo;
+    }
+}
+
+TEST(Run, ALinkWithoutItsBracketNamesTheRestOfTheDictionary)
+{
+    Sandbox box;
+    box.write("story.txt", "cat\n");
+    box.write("quogo.dic", "_cat_->~kat_ |more.dic");
+    box.write("more.dic", "_kat_->~kot_");
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(box.read("story.qgo"), "kot \n" + footer(2));
+}
+
+TEST(Run, FortyFiveLinesPauseTwiceOnTheConsoleAndNeverInTheFiles)
+{
+    Sandbox box;
+    std::string story;
+    for (int line = 1; line <= 45; ++line)
+        story += "cat " + std::to_string(line) + "\n";
+    box.write("story.txt", story);
+    box.write("quogo.dic", two_words);
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_EQ(run.status, 0);
+    const std::string wait = "\nStrike Any Key ...\n";
+    EXPECT_EQ(count_of(run.console, wait), 3);
+    EXPECT_NE(run.console.find("kat 20 \n" + wait + "kat 21 \n"), std::string::npos);
+    EXPECT_NE(run.console.find("kat 40 \n" + wait + "kat 41 \n"), std::string::npos);
+    EXPECT_EQ(count_of(box.read("story.qgo"), "Strike"), 0);
+    EXPECT_EQ(count_of(box.read("story.qgo"), "kat "), 45);
+}
+
+TEST(Run, OutputNamesFollowTheInputsFileName)
+{
+    struct Case {
+        std::string input, first, second;
+    };
+    const Case cases[] = {
+        {"./story.txt", "./story.qgo", "./story.htm"},
+        {"dir.v2/story.txt", "dir.v2/story.qgo", "dir.v2/story.htm"},
+        {"my.story.txt", "my.qgo", "my.htm"},
+        {"story", "story.qgo", "story.htm"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        ::mkdir(box.path("dir.v2").c_str(), 0755);
+        box.write(c.input, "cat\n");
+        box.write("quogo.dic", two_words);
+        const RunResult run = box.run({c.input});
+        EXPECT_EQ(run.status, 0) << c.input;
+        EXPECT_EQ(box.read(c.first), "kat \n" + footer(2)) << c.input;
+        EXPECT_EQ(box.read(c.second), "kat \n" + footer(2)) << c.input;
+        EXPECT_NE(run.console.find(closing_line(c.first, c.second)), std::string::npos) << c.input;
+    }
+}
+
+TEST(Run, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsWritten)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string input, clash;
+    };
+    const Case cases[] = {
+        {{"-u", "story.txt"}, "story.txt", "story.txt"},
+        {{"story.qgo"}, "story.qgo", "story.qgo"},
+        {{"story.htm"}, "story.htm", "story.htm"},
+        {{"-u", "./story.txt"}, "story.txt", "./story.txt"},
+        {{"alias.txt"}, "story.qgo", "alias.qgo"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write(c.input, "Ztill kat.\n");
+        if (c.args.back() == "alias.txt") {
+            ASSERT_EQ(::symlink("story.qgo", box.path("alias.txt").c_str()), 0);
+            ASSERT_EQ(::symlink("story.qgo", box.path("alias.qgo").c_str()), 0);
+        }
+        const RunResult run = box.run(c.args);
+        EXPECT_NE(run.status, 0) << c.clash;
+        EXPECT_EQ(run.console, banner + "\nWriting " + c.clash + " would destroy the input file\n" + usage_screen);
+        EXPECT_EQ(box.read(c.input), "Ztill kat.\n") << c.clash;
+    }
+}
+
+TEST(Run, AFailedWriteIsReportedAndTheRunFails)
+{
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write("story.txt", "cat\n");
+    ASSERT_EQ(::symlink("/dev/full", box.path("story.htm").c_str()), 0);
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.console.find("\nCan't write story.htm\n"), std::string::npos);
+    EXPECT_EQ(run.console.find("for output."), std::string::npos);
+
+    ::unlink(box.path("story.htm").c_str());
+    ::mkdir(box.path("story.htm").c_str(), 0755);
+    const RunResult blocked = box.run({"story.txt"});
+    EXPECT_NE(blocked.status, 0);
+    EXPECT_NE(blocked.console.find("\nCan't open story.htm\n" + usage_screen), std::string::npos);
+}
+
+TEST(Run, NulAndControlZAreOrdinaryBytes)
+{
+    Sandbox box;
+    box.write("quogo.dic", std::string("_cat_->~k\0t_ _d\x1ag_->~dawg_", 27));
+    box.write("story.txt", std::string("cat d\x1ag x\0y\x1az.\n", 15));
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(box.read("story.qgo"), std::string("k\0t dawg x\0y\x1az.\n", 16) + footer(2));
+}
+
+TEST(Run, AnyInputSizeIsTranslatedWhole)
+{
+    Sandbox box;
+    std::string dict;
+    for (int i = 0; i < 3000; ++i)
+        dict += "_w" + std::to_string(i) + "_->~q" + std::to_string(i) + "_\n";
+    std::string story;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        story += "w" + std::to_string(i % 3500) + (i % 10 == 9 ? ".\n" : " ");
+        const std::string word = i % 3500 < 3000 ? "q" + std::to_string(i % 3500) : "w" + std::to_string(i % 3500);
+        expected += word + (i % 10 == 9 ? ".\n" : " ");
+    }
+    box.write("quogo.dic", dict);
+    box.write("story.txt", story);
+    const RunResult run = box.run({"story.txt"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(box.read("story.qgo") == expected + footer(3000));
+}
+
+} // namespace

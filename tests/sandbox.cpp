@@ -1,0 +1,144 @@
+#include "sandbox.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+const std::string banner =
+    "\x1b[1m\x1b[34m\n\nQuog Speak Version 2.2n - word by word, from the quogtran makers\x1b[0m";
+
+const std::string usage_screen =
+    "\nTranslate English to Quog Speak or \"Untranslate\" Quog Speak to English"
+    "\n\nUsage: quogtran -v -u filename.typ"
+    "\n-v gives verbose reporting"
+    "\n-u \"untranslate\" Quog Speak to English"
+    "\nDefault is translate English to Quog Speak"
+    "\n\nStrike Any Key ...\n";
+
+std::string pass_header(const std::string& dict, bool untranslating)
+{
+    return "\n\nNow using the " + dict + " dictionary.\n\nPlease be patient while I " +
+           (untranslating ? "un" : "") + "translate ...\n\n";
+}
+
+std::string add_prompt(const std::string& dict, const std::string& example)
+{
+    return "\nTo add to the " + dict + " dictionary, enter a string like \x1b[1m\x1b[37m" + example +
+           "\x1b[0m\nPress Enter to exit : ";
+}
+
+std::string closing_line(const std::string& first, const std::string& second)
+{
+    return "\n\x1b[1m\x1b[37m\nSee " + first + " and " + second + " for output.\n\n\x1b[0m";
+}
+
+std::string footer(long words, bool untranslating)
+{
+    return std::string(untranslating ? "\nUntranslation by " : "\nTranslation by ") +
+           "Quog Speak Version 2.2n\nThe dishunary contains " + std::to_string(words) + " wurds.\n\n";
+}
+
+int count_of(const std::string& haystack, const std::string& needle)
+{
+    int count = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + needle.size()))
+        ++count;
+    return count;
+}
+
+namespace {
+std::string quoted(const std::string& text)
+{
+    std::string result = "'";
+    for (const char ch : text) {
+        if (ch == '\'')
+            result += "'\\''";
+        else
+            result += ch;
+    }
+    return result + "'";
+}
+} // namespace
+
+Sandbox::Sandbox()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "quogtran-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a scratch directory");
+    dir_ = pattern;
+}
+
+Sandbox::~Sandbox()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+void Sandbox::write(const std::string& name, const std::string& bytes) const
+{
+    std::ofstream file(path(name), std::ios::binary | std::ios::trunc);
+    file << bytes;
+    if (!file.flush())
+        throw std::runtime_error("cannot write " + name);
+}
+
+std::string Sandbox::read(const std::string& name) const
+{
+    std::ifstream file(path(name), std::ios::binary);
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+bool Sandbox::exists(const std::string& name) const
+{
+    struct stat info;
+    return ::lstat(path(name).c_str(), &info) == 0;
+}
+
+std::vector<std::string> Sandbox::names() const
+{
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+        found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& input) const
+{
+    return run_command("", args, input);
+}
+
+RunResult Sandbox::run_with_file_limit(const std::vector<std::string>& args, const std::string& input,
+                                       int kib) const
+{
+    // An ignored SIGXFSZ turns the oversized write into a plain error.
+    return run_command("trap '' XFSZ; ulimit -f " + std::to_string(kib) + "; ", args, input);
+}
+
+RunResult Sandbox::run_command(const std::string& prefix, const std::vector<std::string>& args,
+                               const std::string& input) const
+{
+    write(".stdin", input);
+    std::string command = "cd " + quoted(dir_) + " && " + prefix + quoted(QUOGTRAN_BINARY);
+    for (const std::string& arg : args)
+        command += " " + quoted(arg);
+    command += " <.stdin >.console 2>&1";
+
+    RunResult result;
+    const int raw = std::system(command.c_str());
+    if (raw != -1 && WIFEXITED(raw))
+        result.status = WEXITSTATUS(raw);
+    result.console = read(".console");
+    std::filesystem::remove(path(".stdin"));
+    std::filesystem::remove(path(".console"));
+    return result;
+}

@@ -1,0 +1,51 @@
+// A scratch directory in which the built program runs with chosen
+// arguments, files and standard input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;     // the exit status, or -1 when the program did not exit
+    std::string console; // everything it wrote to standard output and error
+};
+
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& dir() const { return dir_; }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+    std::vector<std::string> names() const; // the files here, sorted
+
+    // Runs the program here with args, feeding input on standard input.
+    RunResult run(const std::vector<std::string>& args, const std::string& input = "") const;
+
+    // The same, with no file it writes allowed to grow past kib KiB: a write
+    // past that fails (as on a full disk), whoever runs the tests.
+    RunResult run_with_file_limit(const std::vector<std::string>& args, const std::string& input,
+                                  int kib) const;
+
+private:
+    RunResult run_command(const std::string& prefix, const std::vector<std::string>& args,
+                          const std::string& input) const;
+    std::string dir_;
+};
+
+// The fixed console texts of the program.
+extern const std::string banner;
+extern const std::string usage_screen;
+std::string pass_header(const std::string& dict, bool untranslating = false);
+std::string add_prompt(const std::string& dict, const std::string& example);
+std::string closing_line(const std::string& first, const std::string& second);
+std::string footer(long words, bool untranslating = false);
+
+// How often needle occurs in haystack.
+int count_of(const std::string& haystack, const std::string& needle);
