@@ -93,14 +93,9 @@ void translate_word()
         const std::string_view word = rest.substr(0, space);
         emit_word(word);
 
-        if (space == std::string_view::npos) {
-            pass_pos = work_text.size();
-        } else {
-            // Stop at a following space LF, so the next step emits its line end.
-            const bool line_end_follows = space + 1 < rest.size() && rest[space + 1] == '\n' &&
-                                          word.find('\n') == std::string_view::npos;
-            pass_pos += line_end_follows ? space : space + 1;
-        }
+        // Past the word and its space. When a line end follows, the next step
+        // sees a bare LF and emits it, just as it would emit a space LF.
+        pass_pos = space == std::string_view::npos ? work_text.size() : pass_pos + space + 1;
     }
     pass_done = pass_pos >= work_text.size();
 }
