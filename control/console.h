@@ -3,6 +3,7 @@
 // and the way the process ends.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +22,20 @@ std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
 
 // True when ch is one of the bytes of set.
 bool in_set(std::string_view set, char ch);
+
+// The same question answered by table, for loops over every byte of a text.
+class ByteSet {
+public:
+    explicit ByteSet(std::string_view set)
+    {
+        for (const char ch : set)
+            member_[static_cast<unsigned char>(ch)] = true;
+    }
+    bool contains(char ch) const { return member_[static_cast<unsigned char>(ch)]; }
+
+private:
+    std::array<bool, 256> member_{};
+};
 
 // Reads one line from standard input into line, without its LF, and returns
 // the number of bytes stored. At most limit - 1 bytes are stored; the rest of

@@ -24,8 +24,9 @@ void load_dictionary()
     }
 
     // Line breaks carry no meaning in a dictionary.
+    const ByteSet line_ends(line_end_set);
     dict_text.erase(std::remove_if(dict_text.begin(), dict_text.end(),
-                                   [](char ch) { return in_set(line_end_set, ch); }),
+                                   [&line_ends](char ch) { return line_ends.contains(ch); }),
                     dict_text.end());
     if (added_count == 0)
         word_count += std::count(dict_text.begin(), dict_text.end(), '~');

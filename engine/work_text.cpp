@@ -9,8 +9,10 @@ std::string prepare_text(std::string_view raw)
 {
     std::string prepared;
     prepared.reserve(raw.size() + raw.size() / 4 + 16);
+    const ByteSet punctuation_marks(punct_set);
+    const ByteSet line_ends(line_end_set);
     for (const char ch : raw) {
-        const bool punctuation = in_set(punct_set, ch);
+        const bool punctuation = punctuation_marks.contains(ch);
         if (punctuation) {
             prepared.push_back(' ');
             prepared.push_back(ch);
@@ -20,7 +22,7 @@ std::string prepare_text(std::string_view raw)
             prepared.push_back(' ');
             prepared.push_back('\n');
         }
-        if (!punctuation && !in_set(line_end_set, ch))
+        if (!punctuation && !line_ends.contains(ch))
             prepared.push_back(ch);
     }
     return prepared;

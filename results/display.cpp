@@ -10,9 +10,10 @@ std::string close_up(std::string_view text)
 {
     std::string closed;
     closed.reserve(text.size());
+    const ByteSet punctuation_marks(punct_set);
     for (std::size_t k = 0; k < text.size();) {
         char ch = text[k++];
-        if (ch == ' ' && k + 1 < text.size() && in_set(punct_set, text[k]) && text[k + 1] == ' ') {
+        if (ch == ' ' && k + 1 < text.size() && punctuation_marks.contains(text[k]) && text[k + 1] == ' ') {
             ch = text[k];
             k += 2;
         }

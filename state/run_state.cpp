@@ -37,7 +37,7 @@ void set_run_values()
     version_text = "2.2n";
     punct_set = "\",.?!;:<>)(";
     line_end_set = "\r\n";
-    line_end_text = "\n";
+    line_end_text.assign(1, '\n');
 
     colour_red = '1';
     colour_blue = '4';
