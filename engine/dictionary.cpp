@@ -11,23 +11,14 @@ std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos)
     return std::string(rest.substr(0, rest.find(']')));
 }
 
-void load_dictionary()
+void take_dictionary(std::string contents)
 {
-    put_text("\nLoading dictionary ... ");
-
-    const ReadStatus status = read_file(dict_name, dict_text);
-    if (status != ReadStatus::ok) {
-        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
-        put_text(dict_name);
-        put_text("\n");
-        end_process(exit_failure);
-    }
-
     // Line breaks carry no meaning in a dictionary.
     const ByteSet line_ends(line_end_set);
-    dict_text.erase(std::remove_if(dict_text.begin(), dict_text.end(),
-                                   [&line_ends](char ch) { return line_ends.contains(ch); }),
-                    dict_text.end());
+    contents.erase(std::remove_if(contents.begin(), contents.end(),
+                                  [&line_ends](char ch) { return line_ends.contains(ch); }),
+                   contents.end());
+    dict_text = std::move(contents);
     if (added_count == 0)
         word_count += std::count(dict_text.begin(), dict_text.end(), '~');
 
@@ -36,5 +27,20 @@ void load_dictionary()
         next_dict_name = link_name(dict_text, chain_pos);
 
     dict_index.build(dict_text);
+}
+
+void load_dictionary()
+{
+    put_text("\nLoading dictionary ... ");
+
+    std::string contents;
+    const ReadStatus status = read_file(dict_name, contents);
+    if (status != ReadStatus::ok) {
+        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
+        put_text(dict_name);
+        put_text("\n");
+        end_process(exit_failure);
+    }
+    take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
 }

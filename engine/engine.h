@@ -33,6 +33,9 @@ std::string replace_marks(std::string_view text, std::string_view from, std::str
 // indexes it. A dictionary that cannot be read ends the run.
 void load_dictionary();
 
+// What load_dictionary does with a dictionary's bytes once they are read.
+void take_dictionary(std::string contents);
+
 // The name a chain link names: the bytes after the "|" at bar_pos up to the
 // next "]", or to the end of the text when no "]" follows.
 std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos);
