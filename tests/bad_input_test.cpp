@@ -1,0 +1,110 @@
+// Every kind of bad input ends in a clear message or a completed run, with
+// the right exit status, and loses nothing: the input and the dictionary
+// keep their bytes unless the run is meant to change them.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sandbox.h"
+
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+struct Case {
+    std::string name;
+    Files files;                     // written before the run
+    std::vector<std::string> args;
+    std::string typed;               // standard input
+    bool succeeds;
+    std::string console_has;         // a text the console must show
+    std::string output_has;          // a text story.qgo must hold, if any
+    std::vector<std::string> dirs{};  // directories made before the run
+    Files links{};                    // symbolic links: name, target
+    bool extends_dictionary = false;
+};
+
+std::string big_dictionary()
+{
+    std::string dict;
+    for (int i = 0; i < 100000; ++i)
+        dict += " _w" + std::to_string(i) + "_->~q" + std::to_string(i) + "_\n";
+    return dict;
+}
+
+std::string repeated(const std::string& piece, std::size_t times)
+{
+    std::string text;
+    text.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+const std::string cat = "_cat_->~kat_";
+const std::string long_word(10000, 'w');
+
+TEST(BadInput, EachEndsClearlyAndLosesNothing)
+{
+    const Case cases[] = {
+        {"missing input", {{"quogo.dic", cat}}, {"missing.txt"}, "", false, "\nCan't open missing.txt\n", ""},
+        {"unreadable input", {{"quogo.dic", cat}}, {"/proc/self/mem"}, "", false, "\nCan't read /proc/self/mem\n", ""},
+        {"directory input", {{"quogo.dic", cat}}, {"folder"}, "", false, "\nCan't open folder\n", "", {"folder"}},
+        {"missing linked dictionary", {{"quogo.dic", cat + " |gone.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
+         false, "\nCan't open gone.dic\n", ""},
+        {"self-linked dictionary", {{"quogo.dic", cat + " |quogo.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
+         true, "The chain comes back to quogo.dic, so it ends here.", "kat \n"},
+        {"mutually linked dictionaries",
+         {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", "_kat_->~kot_ |quogo.dic]"}, {"story.txt", "cat\n"}},
+         {"story.txt"}, "", true, "The chain comes back to quogo.dic, so it ends here.", "kot \n"},
+        {"link with no bracket", {{"quogo.dic", cat + " |b.dic"}, {"b.dic", "_kat_->~kot_"}, {"story.txt", "cat\n"}},
+         {"story.txt"}, "", true, "Now using the b.dic dictionary.", "kot \n"},
+        {"entry with no closing underscore", {{"quogo.dic", "_cat_->~kat"}, {"story.txt", "cat\n"}}, {"story.txt"},
+         "", true, "See story.qgo", "kat \n"},
+        {"untranslate match with nothing before it", {{"quogo.dic", "cat_->~kat_"}, {"story.qgo", "kat\n"}},
+         {"-u", "story.qgo"}, "", true, "See story.txt", ""},
+        {"NUL and 0x1A bytes", {{"quogo.dic", std::string("_c\0t_->~k\x1at_", 12)}, {"story.txt", std::string("c\0t\x1a\n", 5)}},
+         {"story.txt"}, "", true, "See story.qgo", std::string("c\0t\x1a \n", 6)},
+        {"10 MB input on one line", {{"quogo.dic", cat}, {"story.txt", repeated("cat ", 2500000)}}, {"story.txt"}, "",
+         true, "See story.qgo", "kat kat kat "},
+        {"100,000-entry dictionary", {{"quogo.dic", big_dictionary()}, {"story.txt", "w99999 w0 w5\n"}}, {"story.txt"},
+         "", true, "See story.qgo", "q99999 q0 q5 \n\nTranslation by Quog Speak Version 2.2n\nThe dishunary contains 100000 wurds."},
+        {"word of 10,000 characters", {{"quogo.dic", "_" + long_word + "_->~long_"}, {"story.txt", long_word + " " + long_word + "x\n"}},
+         {"story.txt"}, "", true, "See story.qgo", "long " + long_word + "x \n"},
+        {"output on a full device", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+         "\nCan't write story.htm\n", "", {}, {{"story.htm", "/dev/full"}}},
+        {"message file that cannot be written", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
+         "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {"quogo.msg"}, {}, true},
+        {"typed file name of 10,000 characters", {{"quogo.dic", cat}}, {}, std::string(10000, 'n') + "\n", false,
+         "\nCan't open " + std::string(10000, 'n') + "\n", ""},
+        {"typed pair of 10,000 characters", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
+         "k" + std::string(10000, 'p') + "\n\n", true, "Not added: type a pair like still->ztill", "kat \n"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        for (const auto& dir : c.dirs)
+            ::mkdir(box.path(dir).c_str(), 0755);
+        for (const auto& [name, target] : c.links)
+            ASSERT_EQ(::symlink(target.c_str(), box.path(name).c_str()), 0) << c.name;
+        for (const auto& [name, bytes] : c.files)
+            box.write(name, bytes);
+
+        const RunResult run = box.run(c.args, c.typed);
+        EXPECT_EQ(run.status, c.succeeds ? 0 : 1) << c.name;
+        EXPECT_NE(run.console.find(c.console_has), std::string::npos) << c.name;
+        EXPECT_EQ(run.console.find("for output.") != std::string::npos, c.succeeds) << c.name;
+        if (!c.output_has.empty()) {
+            EXPECT_NE(box.read("story.qgo").find(c.output_has), std::string::npos) << c.name;
+        }
+
+        for (const auto& [name, bytes] : c.files) {
+            const std::string expected = name == "quogo.dic" && c.extends_dictionary
+                                             ? bytes + "x+=\" _dog_->~dawg_\";"
+                                             : bytes;
+            EXPECT_TRUE(box.read(name) == expected) << c.name << ": " << name;
+        }
+    }
+}
+
+} // namespace
