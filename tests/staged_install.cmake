@@ -1,0 +1,21 @@
+# Installs the build into a scratch DESTDIR and checks what landed there.
+file(REMOVE_RECURSE "${STAGE}")
+set(ENV{DESTDIR} "${STAGE}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /usr/local
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+foreach(path usr/local/bin/quogtran usr/local/share/man/man1/quogtran.1)
+  if(NOT EXISTS "${STAGE}/${path}")
+    message(FATAL_ERROR "missing from the staged install: ${path}")
+  endif()
+endforeach()
+if(NOT IS_DIRECTORY "${STAGE}/usr/local/bin" OR IS_DIRECTORY "${STAGE}/usr/local/bin/quogtran")
+  message(FATAL_ERROR "the program is not a file under bin/")
+endif()
+execute_process(COMMAND "${STAGE}/usr/local/bin/quogtran" -x story.txt INPUT_FILE /dev/null
+                RESULT_VARIABLE status OUTPUT_VARIABLE console)
+if(NOT status EQUAL 1 OR NOT console MATCHES "Usage: quogtran -v -u filename.typ")
+  message(FATAL_ERROR "the installed program does not run: ${status}")
+endif()
