@@ -107,7 +107,9 @@ void pause_ticks(int n)
 void end_process(int status)
 {
     restore_console();
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("quogtran: can't write to standard output\n", stderr);
         status = exit_failure;
+    }
     std::exit(status);
 }

@@ -3,15 +3,18 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 struct termios saved_settings;
+struct termios char_settings;
 volatile std::sig_atomic_t char_mode_on = 0;
 
-// Only async-signal-safe calls: restore, then die of the same signal.
+// Signals whose default action ends the process: restore, then die of the
+// same signal. Only async-signal-safe calls.
 extern "C" void restore_and_reraise(int signal_number)
 {
     if (char_mode_on)
@@ -19,6 +22,24 @@ extern "C" void restore_and_reraise(int signal_number)
     char_mode_on = 0;
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
+}
+
+// Ctrl-Z: give the shell its terminal back while stopped, and take
+// character mode up again once continued.
+extern "C" void suspend_politely(int signal_number)
+{
+    const bool was_on = char_mode_on != 0;
+    if (was_on)
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
+    std::signal(signal_number, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    std::raise(signal_number); // stops here until SIGCONT
+    std::signal(signal_number, suspend_politely);
+    if (was_on)
+        tcsetattr(STDIN_FILENO, TCSANOW, &char_settings);
 }
 
 extern "C" void restore_at_exit()
@@ -38,16 +59,17 @@ void console_char_mode()
     static bool hooks_installed = false;
     if (!hooks_installed) {
         std::atexit(restore_at_exit);
-        for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
+        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
             std::signal(signal_number, restore_and_reraise);
+        std::signal(SIGTSTP, suspend_politely);
         hooks_installed = true;
     }
 
-    struct termios raw = saved_settings;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0)
+    char_settings = saved_settings;
+    char_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    char_settings.c_cc[VMIN] = 1;
+    char_settings.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &char_settings) == 0)
         char_mode_on = 1;
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "sandbox.h"
 
@@ -282,6 +285,19 @@ TEST(Run, AFailedWriteIsReportedAndTheRunFails)
     const RunResult blocked = box.run({"story.txt"});
     EXPECT_NE(blocked.status, 0);
     EXPECT_NE(blocked.console.find("\nCan't open story.htm\n" + usage_screen), std::string::npos);
+}
+
+TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
+{
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write("story.txt", "cat\n");
+    const std::string command = "cd '" + box.dir() + "' && '" + QUOGTRAN_BINARY +
+                                "' story.txt </dev/null >/dev/full 2>errors.txt";
+    const int raw = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
+    EXPECT_EQ(box.read("errors.txt"), "quogtran: can't write to standard output\n");
+    EXPECT_EQ(box.read("story.qgo"), "kat \n" + footer(2));
 }
 
 TEST(Run, NulAndControlZAreOrdinaryBytes)

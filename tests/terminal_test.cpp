@@ -28,30 +28,31 @@ bool same_settings(const termios& a, const termios& b)
 // The program started on a new pseudo-terminal as its controlling terminal.
 class TerminalRun {
 public:
-    TerminalRun(const std::string& dir, const std::vector<std::string>& args)
+    // With job_control the program runs as a shell runs a job: in a process
+    // group of its own, in the foreground, under a parent that prints
+    // "[stopped]" when it stops and continues it half a second later.
+    TerminalRun(const std::string& dir, const std::vector<std::string>& args, bool job_control = false)
     {
         if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0)
             throw std::runtime_error("openpty failed");
         ::tcgetattr(slave_, &before_);
         pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setsid();
-            ::ioctl(slave_, TIOCSCTTY, 0);
-            ::dup2(slave_, 0);
-            ::dup2(slave_, 1);
-            ::dup2(slave_, 2);
-            ::close(master_);
-            ::close(slave_);
-            if (::chdir(dir.c_str()) != 0)
-                ::_exit(126);
-            std::vector<char*> argv{const_cast<char*>(QUOGTRAN_BINARY)};
-            for (const std::string& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            ::execv(QUOGTRAN_BINARY, argv.data());
-            ::_exit(127);
-        }
+        if (pid_ != 0)
+            return;
+        ::setsid();
+        ::ioctl(slave_, TIOCSCTTY, 0);
+        ::dup2(slave_, 0);
+        ::dup2(slave_, 1);
+        ::dup2(slave_, 2);
+        ::close(master_);
+        ::close(slave_);
+        if (::chdir(dir.c_str()) != 0)
+            ::_exit(126);
+        if (job_control)
+            run_as_job(args);
+        exec_program(args);
     }
+
     ~TerminalRun()
     {
         if (pid_ > 0 && !finished_) {
@@ -104,6 +105,39 @@ public:
     const std::string& screen() const { return screen_; }
 
 private:
+    [[noreturn]] static void exec_program(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv{const_cast<char*>(QUOGTRAN_BINARY)};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(QUOGTRAN_BINARY, argv.data());
+        ::_exit(127);
+    }
+
+    [[noreturn]] static void run_as_job(const std::vector<std::string>& args)
+    {
+        ::signal(SIGTTOU, SIG_IGN);
+        const pid_t job = ::fork();
+        if (job == 0) {
+            ::setpgid(0, 0);
+            ::tcsetpgrp(0, ::getpid());
+            ::signal(SIGTTOU, SIG_DFL);
+            exec_program(args);
+        }
+        ::setpgid(job, job);
+        ::tcsetpgrp(0, job);
+        int status = 0;
+        while (::waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
+            const char note[] = "[stopped]\n"; // the terminal adds the CR
+            (void)!::write(1, note, sizeof note - 1);
+            ::usleep(500000);
+            ::tcsetpgrp(0, job);
+            ::kill(job, SIGCONT);
+        }
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+
     void read_some(int timeout_ms)
     {
         pollfd ready{master_, POLLIN, 0};
@@ -164,6 +198,25 @@ TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
     EXPECT_TRUE(box.exists("story.qgo"));
 }
 
+TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndResumesInCharacterMode)
+{
+    Sandbox box;
+    box.write("quogo.dic", dictionary);
+    box.write("story.txt", "Still cat.\n");
+    TerminalRun run(box.dir(), {"story.txt"}, true);
+    ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n"));
+    run.type("\x1a"); // Ctrl-Z
+    ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
+    EXPECT_TRUE(run.settings_restored());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // continued by now
+    run.type("k"); // one key, no Enter, still ends the wait
+    ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
+    run.type("\r");
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
+    EXPECT_TRUE(run.settings_restored());
+}
+
 TEST(Terminal, SettingsComeBackOnEveryWayOut)
 {
     struct Case {
@@ -184,6 +237,7 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         {"SIGINT", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGINT, 0, SIGINT},
         {"SIGTERM", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGTERM, 0, SIGTERM},
         {"SIGHUP", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGHUP, 0, SIGHUP},
+        {"quit key", {"story.txt"}, true, "Strike Any Key ...\r\n", "\x1c", 0, 0, SIGQUIT},
     };
     for (const Case& c : cases) {
         Sandbox box;
