@@ -100,6 +100,11 @@ ReadStatus read_file(const std::string& name, std::string& contents)
     return ReadStatus::ok;
 }
 
+std::string read_failure(ReadStatus status, const std::string& name)
+{
+    return (status == ReadStatus::cant_read ? "\nCan't read " : "\nCan't open ") + name + "\n";
+}
+
 OutputFile::~OutputFile()
 {
     if (file_ != nullptr)

@@ -11,6 +11,9 @@ enum class ReadStatus { ok, cant_open, cant_read };
 // file that cannot be opened, gives cant_open; a failing read gives cant_read.
 ReadStatus read_file(const std::string& name, std::string& contents);
 
+// The console line for a failed read: "\nCan't open NAME\n" or "\nCan't read NAME\n".
+std::string read_failure(ReadStatus status, const std::string& name);
+
 // An output file opened for writing (replacing it). Writes are buffered;
 // finish() flushes and closes it and reports whether every write, the flush
 // and the close succeeded. A file never finished is closed when it goes away.

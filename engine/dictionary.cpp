@@ -36,9 +36,7 @@ void load_dictionary()
     std::string contents;
     const ReadStatus status = read_file(dict_name, contents);
     if (status != ReadStatus::ok) {
-        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
-        put_text(dict_name);
-        put_text("\n");
+        put_text(read_failure(status, dict_name));
         end_process(exit_failure);
     }
     take_dictionary(std::move(contents));

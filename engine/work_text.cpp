@@ -52,9 +52,7 @@ void prepare_work_text()
     std::string raw;
     const ReadStatus status = read_file(in_name, raw);
     if (status != ReadStatus::ok) {
-        put_text(status == ReadStatus::cant_open ? "\nCan't open " : "\nCan't read ");
-        put_text(in_name);
-        put_text("\n");
+        put_text(read_failure(status, in_name));
         show_usage();
     }
     work_text = prepare_text(raw);

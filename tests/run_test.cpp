@@ -188,17 +188,6 @@ TEST(Run, ChainsThatComeBackEndWithOneLine)
     }
 }
 
-TEST(Run, ALinkWithoutItsBracketNamesTheRestOfTheDictionary)
-{
-    Sandbox box;
-    box.write("story.txt", "cat\n");
-    box.write("quogo.dic", "_cat_->~kat_ |more.dic");
-    box.write("more.dic", "_kat_->~kot_");
-    const RunResult run = box.run({"story.txt"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(box.read("story.qgo"), "kot \n" + footer(2));
-}
-
 TEST(Run, FortyFiveLinesPauseTwiceOnTheConsoleAndNeverInTheFiles)
 {
     Sandbox box;
