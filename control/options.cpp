@@ -28,12 +28,11 @@ void read_typed_options()
     if (wants_untranslate)
         untranslate = 1;
 
-    std::size_t at = line.size();
-    while (at > 0 && (at == line.size() || line[at] != ' '))
-        --at;
-    if (at == 0)
+    // A space at the very start does not count: the name needs one later on.
+    const std::size_t last_space = line.rfind(' ');
+    if (last_space == std::string::npos || last_space == 0)
         show_usage();
-    in_name = line.substr(at + 1);
+    in_name = line.substr(last_space + 1);
 }
 
 void read_argument_options(int argc, const char* const* argv)

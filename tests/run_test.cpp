@@ -100,6 +100,7 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         {{}, ""},
         {{}, "\n"},
         {{}, "-v\n"},
+        {{}, " -vstory.txt\n"},
         {{}, "-story.txt\n"},
     };
     for (const Case& c : cases) {
