@@ -1,4 +1,4 @@
-#include <cstring>
+#include <algorithm>
 
 #include "control/console.h"
 #include "engine/engine.h"
