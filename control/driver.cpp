@@ -1,9 +1,8 @@
-#include <sys/stat.h>
-
 #include <set>
-#include <utility>
+#include <string>
 
 #include "control/console.h"
+#include "control/files.h"
 #include "control/usage.h"
 #include "engine/engine.h"
 #include "results/results.h"
@@ -17,21 +16,18 @@ class UsedDictionaries {
 public:
     bool seen(const std::string& name) const
     {
-        struct stat info;
-        if (::stat(name.c_str(), &info) == 0)
-            return files_.count({info.st_dev, info.st_ino}) > 0;
-        return names_.count(name) > 0;
+        const auto file = identify_file(name);
+        return file ? files_.count(*file) > 0 : names_.count(name) > 0;
     }
     void add(const std::string& name)
     {
-        struct stat info;
-        if (::stat(name.c_str(), &info) == 0)
-            files_.insert({info.st_dev, info.st_ino});
+        if (const auto file = identify_file(name))
+            files_.insert(*file);
         names_.insert(name);
     }
 
 private:
-    std::set<std::pair<dev_t, ino_t>> files_;
+    std::set<FileIdentity> files_;
     std::set<std::string> names_;
 };
 

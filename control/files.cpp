@@ -163,11 +163,17 @@ bool replace_file(const std::string& name, std::string_view content)
     return true;
 }
 
+std::optional<FileIdentity> identify_file(const std::string& name)
+{
+    struct stat info;
+    if (::stat(name.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+}
+
 bool same_file(const std::string& first, const std::string& second)
 {
-    struct stat a;
-    struct stat b;
-    if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0)
-        return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    const auto a = identify_file(first);
+    const auto b = identify_file(second);
+    return a && b && *a == *b;
 }

@@ -1,7 +1,9 @@
 // Whole-file reading, checked writing, and safe replacement of a file.
 #pragma once
 
+#include <compare>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +41,14 @@ private:
 // temporary file is removed, and the result is false. A symbolic link is kept
 // and its target replaced; the original's permissions are kept.
 bool replace_file(const std::string& name, std::string_view content);
+
+// Which file a name leads to (device and inode), when it exists.
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> identify_file(const std::string& name);
 
 // True when both names lead to the same existing file.
 bool same_file(const std::string& first, const std::string& second);

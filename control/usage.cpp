@@ -15,6 +15,12 @@ void show_usage()
     end_process(exit_failure);
 }
 
+void cant_open(const std::string& name)
+{
+    put_text("\nCan't open " + name + "\n");
+    show_usage();
+}
+
 void show_banner()
 {
     set_attribute(colour_bold);

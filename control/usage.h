@@ -1,8 +1,13 @@
 // The banner, the usage screen and the start-up and job stages of a run.
 #pragma once
 
+#include <string>
+
 // Prints the usage screen, waits for a key and ends the run with a failure.
 [[noreturn]] void show_usage();
+
+// "\nCan't open NAME\n", then the usage screen: a file the run cannot write.
+[[noreturn]] void cant_open(const std::string& name);
 
 // The banner in bold blue: version and maker notice.
 void show_banner();

@@ -30,10 +30,8 @@ namespace {
 
 void open_output(OutputFile& file, const std::string& name)
 {
-    if (!file.open(name)) {
-        put_text("\nCan't open " + name + "\n");
-        show_usage();
-    }
+    if (!file.open(name))
+        cant_open(name);
 }
 
 void finish_output(OutputFile& file, const std::string& name)

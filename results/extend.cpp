@@ -100,15 +100,11 @@ void report_additions()
 void write_message_file()
 {
     OutputFile message;
-    if (!message.open(message_name)) {
-        put_text("\nCan't open " + message_name + "\n");
-        show_usage();
-    }
+    if (!message.open(message_name))
+        cant_open(message_name);
     message.write(pending_additions);
-    if (!message.finish()) {
-        put_text("\nCan't open " + message_name + "\n");
-        show_usage();
-    }
+    if (!message.finish())
+        cant_open(message_name);
 }
 
 } // namespace
@@ -121,10 +117,8 @@ void extend_dictionary()
 
     // The dictionary is the user's data: it is replaced whole or not at all.
     pending_additions += "\";";
-    if (!replace_file(dict_name, dict_text + pending_additions)) {
-        put_text("\nCan't open " + dict_name + "\n");
-        show_usage();
-    }
+    if (!replace_file(dict_name, dict_text + pending_additions))
+        cant_open(dict_name);
     dict_text += pending_additions;
 
     report_additions();
