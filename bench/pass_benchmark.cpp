@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "corpus.h"
+#include "engine/dictionary_index.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
@@ -50,10 +51,7 @@ void translation_pass(benchmark::State& state)
     for (auto _ : state) {
         work_text = prepared_story();
         out_text.clear();
-        pass_pos = 0;
-        do
-            translate_word();
-        while (!pass_done);
+        run_pass();
         benchmark::DoNotOptimize(out_text.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * prepared_story().size()));

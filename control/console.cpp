@@ -1,8 +1,14 @@
 #include "control/console.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <poll.h>
+#include <unistd.h>
+#include <utility>
+
+#include "control/terminal.h"
 
 std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle)
 {
@@ -12,11 +18,6 @@ std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle)
     return at == std::string_view::npos ? not_found : static_cast<std::ptrdiff_t>(at);
 }
 
-bool in_set(std::string_view set, char ch)
-{
-    return set.find(ch) != std::string_view::npos;
-}
-
 void put_text(std::string_view text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -24,27 +25,99 @@ void put_text(std::string_view text)
 
 namespace {
 
-// Every read from standard input shows what was printed before it.
+constexpr int escape = 0x1b;
+
+// A byte read past the end of a key, given back to the next read.
+int pushed_back = EOF;
+
+// Every read from standard input shows what was printed before it. Bytes
+// are read one at a time straight from the descriptor, so nothing typed
+// ahead is ever held back in a buffer where the terminal cannot see it.
 int read_byte()
 {
     std::fflush(stdout);
-    return std::getchar();
-}
-
-bool is_erase(int ch)
-{
-    return ch == '\b' || ch == 0x7f;
-}
-
-// Removes the last character of line, all bytes of a UTF-8 sequence at once.
-void erase_last_character(std::string& line)
-{
-    while (!line.empty()) {
-        const auto byte = static_cast<unsigned char>(line.back());
-        line.pop_back();
-        if ((byte & 0xC0) != 0x80)
-            break;
+    if (pushed_back != EOF)
+        return std::exchange(pushed_back, EOF);
+    unsigned char byte;
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+        if (got == 1)
+            return byte;
+        if (got == 0 || errno != EINTR)
+            return EOF;
     }
+}
+
+// The next byte of the same key: one that is already there or follows at
+// once, as the bytes of one key press do.
+int byte_of_same_key()
+{
+    constexpr int same_press_ms = 10;
+    if (pushed_back != EOF)
+        return read_byte();
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    return ::poll(&ready, 1, same_press_ms) == 1 ? read_byte() : EOF;
+}
+
+bool in_range(int byte, int low, int high)
+{
+    return byte >= low && byte <= high;
+}
+
+// The rest of an escape sequence: CSI (ESC [ parameters final), SS3 (ESC O
+// letter), or ESC and one key held with Alt.
+void read_rest_of_escape()
+{
+    const int second = byte_of_same_key();
+    if (second == EOF)
+        return;
+    if (second == 'O') {
+        byte_of_same_key();
+        return;
+    }
+    if (second != '[')
+        return; // Alt and a key
+    int byte = byte_of_same_key();
+    if (byte == '[') // the Linux console's F1 to F5: ESC [ [ letter
+        byte = byte_of_same_key();
+    while (in_range(byte, 0x20, 0x3f))
+        byte = byte_of_same_key();
+    if (byte != EOF && !in_range(byte, 0x40, 0x7e))
+        pushed_back = byte;
+}
+
+// The continuation bytes of a UTF-8 character whose first byte is lead.
+void read_rest_of_character(int lead)
+{
+    const int more = lead >= 0xf0 ? 3 : lead >= 0xe0 ? 2 : 1;
+    for (int i = 0; i < more; ++i) {
+        const int byte = byte_of_same_key();
+        if (!in_range(byte, 0x80, 0xbf)) {
+            pushed_back = byte;
+            return;
+        }
+    }
+}
+
+// One key press: a single byte, or every byte of one escape sequence or
+// UTF-8 character, so that an arrow key ends one wait and leaves nothing
+// behind for the next read.
+void read_key()
+{
+    BorrowedTerminal borrowed(Borrow::key);
+    const int first = read_byte();
+    if (first == escape)
+        read_rest_of_escape();
+    else if (in_range(first, 0xc2, 0xf4))
+        read_rest_of_character(first);
+}
+
+volatile std::sig_atomic_t colour_on = 0;
+
+void write_escape(std::string_view bytes, bool leaves_colour_on)
+{
+    put_text(bytes);
+    colour_on = leaves_colour_on;
 }
 
 } // namespace
@@ -52,45 +125,53 @@ void erase_last_character(std::string& line)
 std::size_t read_line(std::string& line, std::size_t limit)
 {
     line.clear();
-    const bool echo = console_is_terminal();
+    BorrowedTerminal borrowed(Borrow::line);
     std::size_t room = limit == 0 ? 1 : limit;
     while (--room > 0) {
         const int ch = read_byte();
         if (ch == EOF || ch == '\n')
             break;
-        if (echo && is_erase(ch)) {
-            if (!line.empty()) {
-                erase_last_character(line);
-                put_text("\b \b");
-            }
-            ++room; // an erase stores nothing
-            continue;
-        }
         line.push_back(static_cast<char>(ch));
-        if (echo)
-            std::putchar(ch);
     }
-    if (echo)
-        put_text("\n");
     return line.size();
 }
 
 void wait_key(std::string_view prompt)
 {
     put_text(prompt);
-    (void)read_byte();
+    if (!::isatty(STDIN_FILENO)) {
+        read_byte();
+    } else if (!terminal_is_ours_to_borrow()) {
+        std::string ignored;
+        read_line(ignored);
+    } else {
+        read_key();
+    }
 }
 
 void set_attribute(char code)
 {
-    const char escape[] = {'\x1b', '[', code, 'm'};
-    put_text(std::string_view(escape, sizeof escape));
+    const char bytes[] = {'\x1b', '[', code, 'm'};
+    write_escape(std::string_view(bytes, sizeof bytes), code != '0');
 }
 
 void set_foreground(char code)
 {
-    const char escape[] = {'\x1b', '[', '3', code, 'm'};
-    put_text(std::string_view(escape, sizeof escape));
+    const char bytes[] = {'\x1b', '[', '3', code, 'm'};
+    write_escape(std::string_view(bytes, sizeof bytes), true);
+}
+
+void reset_colour()
+{
+    if (colour_on)
+        set_attribute('0');
+}
+
+void reset_colour_now()
+{
+    static constexpr char normal[] = "\x1b[0m";
+    if (colour_on)
+        (void)!::write(STDOUT_FILENO, normal, sizeof normal - 1);
 }
 
 void pause_ticks(int n)
@@ -106,7 +187,6 @@ void pause_ticks(int n)
 
 void end_process(int status)
 {
-    restore_console();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fputs("quogtran: can't write to standard output\n", stderr);
         status = exit_failure;

@@ -1,6 +1,6 @@
 // Console and text utilities shared by every stage: substring search, line
-// and key input, colour escapes, the verbose pause, the terminal's input mode
-// and the way the process ends.
+// and key input, colour escapes, the verbose pause and the way the process
+// ends.
 #pragma once
 
 #include <array>
@@ -20,10 +20,7 @@ constexpr int exit_failure = 1;
 // non-empty haystack and nowhere in an empty one.
 std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
 
-// True when ch is one of the bytes of set.
-bool in_set(std::string_view set, char ch);
-
-// The same question answered by table, for loops over every byte of a text.
+// Set membership by table, for loops over every byte of a text.
 class ByteSet {
 public:
     explicit ByteSet(std::string_view set)
@@ -37,38 +34,35 @@ private:
     std::array<bool, 256> member_{};
 };
 
-// Reads one line from standard input into line, without its LF, and returns
-// the number of bytes stored. At most limit - 1 bytes are stored; the rest of
-// a longer line stays pending for the next read. On a terminal the stored
-// bytes are echoed and Backspace / DEL erase the last character.
+// Reads one line from standard input into line, without its line end, and
+// returns the number of bytes stored. At most limit - 1 bytes are stored;
+// the rest of a longer line stays pending for the next read. On a terminal
+// the line is typed with the terminal's own editing and echo.
 constexpr std::size_t no_limit = SIZE_MAX;
 std::size_t read_line(std::string& line, std::size_t limit = no_limit);
 
-// Prints prompt, then takes one byte of input (or end of input) and ignores it.
+// Prints prompt, then waits for one key press and ignores it. Off a terminal
+// one byte (or the end of input) stands for a key; on a terminal that only
+// shows what another program reads, one typed line does.
 void wait_key(std::string_view prompt);
 
-// ANSI escapes: ESC [ code m and ESC [ 3 code m.
+// ANSI escapes: ESC [ code m and ESC [ 3 code m. Any code but '0' (normal)
+// leaves a colour or bold on until the next '0'.
 void set_attribute(char code);
 void set_foreground(char code);
+
+// Puts the colour back to normal when a colour or bold is on.
+void reset_colour();
+
+// The same from a signal handler (async-signal-safe).
+void reset_colour_now();
 
 // A busy pause of n * n * n idle iterations.
 void pause_ticks(int n);
 
-// Character input on a terminal: no line buffering, no echo, signals kept.
-// Does nothing when standard input is not a terminal. The saved settings come
-// back at every exit, including SIGINT, SIGTERM and SIGHUP.
-void console_char_mode();
-
-// Puts the terminal settings saved by console_char_mode back; harmless to
-// call more than once or when nothing was changed.
-void restore_console();
-
-// True while standard input is a terminal in character mode.
-bool console_is_terminal();
-
 // Writes bytes to standard output.
 void put_text(std::string_view text);
 
-// Flushes standard output, restores the terminal and ends the process. A
-// failed write to standard output turns a successful status into a failure.
+// Flushes standard output and ends the process. A failed write to standard
+// output turns a successful status into a failure.
 [[noreturn]] void end_process(int status);

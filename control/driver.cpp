@@ -3,7 +3,8 @@
 
 #include "control/console.h"
 #include "control/files.h"
-#include "control/usage.h"
+#include "control/driver.h"
+#include "control/signals.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
@@ -54,19 +55,30 @@ void run_chain()
         dict_name = next_dict_name;
         used.add(dict_name);
         load_dictionary();
+        check_output_names();
     }
 }
 
-int run_quogtran(int argc, const char* const* argv)
+void show_banner()
 {
-    console_char_mode();
+    set_attribute(colour_bold);
+    set_foreground(colour_blue);
+    put_text("\n");
+    put_text("\nQuog Speak Version ");
+    put_text(version_text);
+    put_text(" - word by word, from the quogtran makers");
+    set_attribute(colour_normal);
+}
+
+void run_quogtran(int argc, const char* const* argv)
+{
+    guard_process();
     set_run_values();
     show_banner();
     read_options(argc, argv);
     check_output_names();
     put_text("\n");
 
-    dict_name = "quogo.dic";
     load_dictionary();
     prepare_work_text();
     protect_arrows();
@@ -78,5 +90,4 @@ int run_quogtran(int argc, const char* const* argv)
     if (!untranslate)
         extend_dictionary();
     deliver_results();
-    return exit_ok;
 }

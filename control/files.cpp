@@ -1,9 +1,11 @@
 #include "control/files.h"
 
+#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <new>
+#include <stdexcept>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@ public:
             ::close(fd_);
     }
     int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
     // Closes now and reports whether the close succeeded.
     bool close()
     {
@@ -32,6 +35,11 @@ public:
 private:
     int fd_;
 };
+
+FileIdentity identity_of(const struct stat& info)
+{
+    return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+}
 
 bool write_all(int fd, std::string_view bytes)
 {
@@ -47,18 +55,42 @@ bool write_all(int fd, std::string_view bytes)
     return true;
 }
 
-// The file a name finally leads to, following symbolic links.
-std::string resolved_target(const std::string& name)
+// Reads from fd to its end. A regular file is read into a string of its
+// size at once; anything else (a pipe, a device) grows as it is read, so a
+// source without end runs into the memory limit and is reported as such.
+ReadStatus read_all(int fd, std::string& contents)
 {
     struct stat info;
-    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return name;
-    char* real = ::realpath(name.c_str(), nullptr);
-    if (real == nullptr)
-        return name;
-    std::string target(real);
-    std::free(real);
-    return target;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
+        return ReadStatus::cant_open;
+    constexpr std::size_t chunk = 1 << 16;
+    try {
+        contents.clear();
+        std::size_t filled = 0;
+        contents.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0);
+        for (;;) {
+            if (filled == contents.size())
+                contents.resize(filled + chunk);
+            const ssize_t got = ::read(fd, contents.data() + filled, contents.size() - filled);
+            if (got == 0)
+                break;
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                contents.clear();
+                return ReadStatus::cant_read;
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        contents.resize(filled);
+    } catch (const std::bad_alloc&) {
+        contents = std::string();
+        return ReadStatus::no_memory;
+    } catch (const std::length_error&) {
+        contents = std::string();
+        return ReadStatus::no_memory;
+    }
+    return ReadStatus::ok;
 }
 
 std::string directory_of(const std::string& path)
@@ -71,104 +103,142 @@ std::string directory_of(const std::string& path)
     return path.substr(0, slash);
 }
 
-} // namespace
-
-ReadStatus read_file(const std::string& name, std::string& contents)
+// The name a chain of symbolic links finally leads to, whether or not that
+// file exists yet, so that a replacement keeps every link pointing where it
+// did. Nothing, when the links go round in circles.
+std::optional<std::string> final_target(std::string path)
 {
-    contents.clear();
-    Descriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return ReadStatus::cant_open;
-    struct stat info;
-    if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
-        return ReadStatus::cant_open;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        contents.reserve(static_cast<std::size_t>(info.st_size));
+    constexpr int most_links = 40;
+    for (int hop = 0; hop < most_links; ++hop) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::string link(static_cast<std::size_t>(info.st_size) + 1, '\0');
+        ssize_t length;
+        while ((length = ::readlink(path.c_str(), link.data(), link.size())) >= static_cast<ssize_t>(link.size()))
+            link.resize(link.size() * 2);
+        if (length < 0)
+            return path;
+        link.resize(static_cast<std::size_t>(length));
+        path = link.front() == '/' ? link : directory_of(path) + "/" + link;
+    }
+    return std::nullopt;
+}
 
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return ReadStatus::cant_read;
+// What a new file gets when nothing is replaced: what the umask allows.
+mode_t new_file_mode()
+{
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+bool may_create_in(const std::string& directory)
+{
+    return ::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+// The one temporary file that may exist at a time, for the signal handler.
+std::atomic<const char*> temporary_in_progress{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+// A temporary file beside the file it will replace. It is removed when it
+// goes out of scope unless it was renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& directory) : name_(directory + "/.quogtran-XXXXXX")
+    {
+        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+        created_ = fd_ >= 0;
+        if (created_)
+            temporary_in_progress.store(name_.c_str());
+    }
+    ~TemporaryFile()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (created_ && !renamed_) {
+            temporary_in_progress.store(nullptr);
+            ::unlink(name_.c_str());
         }
-        contents.append(chunk, static_cast<std::size_t>(got));
     }
-    return ReadStatus::ok;
-}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-std::string read_failure(ReadStatus status, const std::string& name)
-{
-    return (status == ReadStatus::cant_read ? "\nCan't read " : "\nCan't open ") + name + "\n";
-}
+    bool created() const { return created_; }
 
-OutputFile::~OutputFile()
-{
-    if (file_ != nullptr)
-        std::fclose(file_);
-}
-
-bool OutputFile::open(const std::string& name)
-{
-    file_ = std::fopen(name.c_str(), "w");
-    failed_ = false;
-    return file_ != nullptr;
-}
-
-void OutputFile::write(std::string_view bytes)
-{
-    if (file_ == nullptr || failed_)
-        return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-        failed_ = true;
-}
-
-bool OutputFile::finish()
-{
-    if (file_ == nullptr)
-        return false;
-    bool good = !failed_;
-    if (std::fflush(file_) != 0 || std::ferror(file_))
-        good = false;
-    if (std::fclose(file_) != 0)
-        good = false;
-    file_ = nullptr;
-    return good;
-}
-
-bool replace_file(const std::string& name, std::string_view content)
-{
-    const std::string target = resolved_target(name);
-    std::string temp_name = directory_of(target) + "/.quogtran-XXXXXX";
-
-    Descriptor temp(::mkstemp(temp_name.data()));
-    if (temp.get() < 0)
-        return false;
-
-    struct stat original;
-    mode_t mode = 0644;
-    if (::stat(target.c_str(), &original) == 0)
-        mode = original.st_mode & 07777;
-
-    const bool written = ::fchmod(temp.get(), mode) == 0 && write_all(temp.get(), content) &&
-                         ::fsync(temp.get()) == 0;
-    const bool closed = temp.close();
-    if (!written || !closed || ::rename(temp_name.c_str(), target.c_str()) != 0) {
-        ::unlink(temp_name.c_str());
-        return false;
+    // Gives the new file the owner, group and mode of the one it replaces.
+    WriteStatus take_attributes_of(const struct stat& original)
+    {
+        struct stat mine;
+        if (::fstat(fd_, &mine) != 0)
+            return WriteStatus::cant_write;
+        if ((mine.st_uid != original.st_uid || mine.st_gid != original.st_gid) &&
+            ::fchown(fd_, original.st_uid, original.st_gid) != 0)
+            return WriteStatus::owner_not_kept;
+        // After the owner: a change of owner may clear the set-id bits.
+        return ::fchmod(fd_, original.st_mode & 07777) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
     }
-    return true;
+
+    WriteStatus take_default_mode()
+    {
+        return ::fchmod(fd_, new_file_mode()) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
+    }
+
+    // Writes content, makes it durable and renames the file over target.
+    WriteStatus write_and_rename(std::string_view content, const std::string& target)
+    {
+        const bool written = write_all(fd_, content) && ::fsync(fd_) == 0;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        if (!written || !closed || ::rename(name_.c_str(), target.c_str()) != 0)
+            return WriteStatus::cant_write;
+        renamed_ = true;
+        temporary_in_progress.store(nullptr);
+        return WriteStatus::ok;
+    }
+
+private:
+    std::string name_;
+    int fd_ = -1;
+    bool created_ = false;
+    bool renamed_ = false;
+};
+
+// A device or FIFO is written where it is, as a plain open for writing
+// would; it is never replaced by a regular file.
+WriteStatus write_in_place(const std::string& target, std::string_view content)
+{
+    Descriptor file(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (!file.is_open())
+        return WriteStatus::cant_open;
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+        return WriteStatus::cant_open;
+    if (!write_all(file.get(), content))
+        return WriteStatus::cant_write;
+    return file.close() ? WriteStatus::ok : WriteStatus::cant_write;
 }
+
+// May the user write the regular file target? Asked by opening it for
+// writing, without truncating, so the answer is the kernel's own.
+bool may_write(const std::string& target)
+{
+    Descriptor probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return probe.is_open();
+}
+
+} // namespace
 
 std::optional<FileIdentity> identify_file(const std::string& name)
 {
     struct stat info;
     if (::stat(name.c_str(), &info) != 0)
         return std::nullopt;
-    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+    return identity_of(info);
 }
 
 bool same_file(const std::string& first, const std::string& second)
@@ -176,4 +246,99 @@ bool same_file(const std::string& first, const std::string& second)
     const auto a = identify_file(first);
     const auto b = identify_file(second);
     return a && b && *a == *b;
+}
+
+ReadStatus read_file(const std::string& name, std::string& contents)
+{
+    contents.clear();
+    Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    if (!file.is_open())
+        return ReadStatus::cant_open;
+    return read_all(file.get(), contents);
+}
+
+WriteStatus check_replaceable(const std::string& name)
+{
+    const auto target = final_target(name);
+    if (!target)
+        return WriteStatus::cant_open;
+    struct stat info;
+    if (::stat(target->c_str(), &info) != 0)
+        return may_create_in(directory_of(*target)) ? WriteStatus::ok : WriteStatus::cant_open;
+    if (S_ISDIR(info.st_mode))
+        return WriteStatus::cant_open;
+    if (!S_ISREG(info.st_mode))
+        return WriteStatus::ok; // opened when written, as a plain open would
+    return may_write(*target) && may_create_in(directory_of(*target)) ? WriteStatus::ok
+                                                                      : WriteStatus::cant_open;
+}
+
+WriteStatus replace_file(const std::string& name, std::string_view content)
+{
+    const auto target = final_target(name);
+    if (!target)
+        return WriteStatus::cant_open;
+    struct stat original;
+    const bool exists = ::stat(target->c_str(), &original) == 0;
+    if (exists && S_ISDIR(original.st_mode))
+        return WriteStatus::cant_open;
+    if (exists && !S_ISREG(original.st_mode))
+        return write_in_place(*target, content);
+    if (exists && !may_write(*target))
+        return WriteStatus::cant_open;
+
+    TemporaryFile temp(directory_of(*target));
+    if (!temp.created())
+        return WriteStatus::cant_open;
+    const WriteStatus prepared = exists ? temp.take_attributes_of(original) : temp.take_default_mode();
+    if (prepared != WriteStatus::ok)
+        return prepared;
+    return temp.write_and_rename(content, *target);
+}
+
+WriteStatus update_file(const std::string& name,
+                        const std::function<std::optional<std::string>(std::string)>& change)
+{
+    const auto target = final_target(name);
+    if (!target)
+        return WriteStatus::cant_open;
+    std::optional<TemporaryFile> temp;
+    for (;;) {
+        // Opening for reading and writing asks the kernel whether a plain
+        // open for writing would be allowed; O_NONBLOCK keeps a FIFO or a
+        // device from holding the open up before it is refused.
+        Descriptor file(::open(target->c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat original;
+        if (!file.is_open() || ::fstat(file.get(), &original) != 0 || !S_ISREG(original.st_mode))
+            return WriteStatus::cant_open;
+        if (!temp)
+            temp.emplace(directory_of(*target));
+        if (!temp->created())
+            return WriteStatus::cant_open;
+        if (const WriteStatus kept = temp->take_attributes_of(original); kept != WriteStatus::ok)
+            return kept;
+
+        while (::flock(file.get(), LOCK_EX) != 0)
+            if (errno != EINTR)
+                return WriteStatus::cant_open;
+        // The file is replaced, never changed in place: when another run
+        // replaced it while this one waited, the lock is on the old file.
+        struct stat now;
+        if (::stat(target->c_str(), &now) != 0 || identity_of(now) != identity_of(original))
+            continue;
+
+        std::string current;
+        if (read_all(file.get(), current) != ReadStatus::ok)
+            return WriteStatus::cant_read;
+        const std::optional<std::string> updated = change(std::move(current));
+        if (!updated)
+            return WriteStatus::ok;
+        return temp->write_and_rename(*updated, *target);
+    }
+}
+
+void remove_temporary_file_now()
+{
+    if (const char* name = temporary_in_progress.load())
+        ::unlink(name);
 }

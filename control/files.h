@@ -1,54 +1,63 @@
-// Whole-file reading, checked writing, and safe replacement of a file.
+// Whole-file reading, and whole-file replacement that never leaves a file
+// half written, never writes where a plain open for writing could not, and
+// keeps a file's owner, group and mode.
 #pragma once
 
 #include <compare>
-#include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
-enum class ReadStatus { ok, cant_open, cant_read };
-
-// Reads every byte of the file called name into contents. A directory, or a
-// file that cannot be opened, gives cant_open; a failing read gives cant_read.
-ReadStatus read_file(const std::string& name, std::string& contents);
-
-// The console line for a failed read: "\nCan't open NAME\n" or "\nCan't read NAME\n".
-std::string read_failure(ReadStatus status, const std::string& name);
-
-// An output file opened for writing (replacing it). Writes are buffered;
-// finish() flushes and closes it and reports whether every write, the flush
-// and the close succeeded. A file never finished is closed when it goes away.
-class OutputFile {
-public:
-    OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
-
-    bool open(const std::string& name);
-    void write(std::string_view bytes);
-    bool finish();
-
-private:
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
-};
-
-// Replaces the file called name with content so that no failure leaves it
-// truncated: the content goes to a temporary file in the same directory that
-// is renamed over the original. On failure the original is untouched, the
-// temporary file is removed, and the result is false. A symbolic link is kept
-// and its target replaced; the original's permissions are kept.
-bool replace_file(const std::string& name, std::string_view content);
-
-// Which file a name leads to (device and inode), when it exists.
+// Which file a name leads to (device and inode).
 struct FileIdentity {
     unsigned long long device = 0;
     unsigned long long inode = 0;
     auto operator<=>(const FileIdentity&) const = default;
 };
+
+// The identity of the file a name leads to, links followed, when it exists.
 std::optional<FileIdentity> identify_file(const std::string& name);
 
 // True when both names lead to the same existing file.
 bool same_file(const std::string& first, const std::string& second);
+
+enum class ReadStatus {
+    ok,
+    cant_open, // missing, a directory, or not allowed
+    cant_read, // a read failed part way
+    no_memory, // the file is larger than the memory the run may have
+};
+
+// Reads every byte of the file called name into contents.
+ReadStatus read_file(const std::string& name, std::string& contents);
+
+// How a replacement ended; every failure leaves the file as it was.
+enum class WriteStatus {
+    ok,
+    cant_open,      // not allowed, not a file we may replace, or no temporary file
+    cant_read,      // the current content could not be read (updates only)
+    cant_write,     // a write, sync, close or rename failed
+    owner_not_kept, // the new file could not be given the old one's owner
+};
+
+// Whether name could be replaced now, checked without changing anything: the
+// same answer replace_file would give before it writes a byte.
+WriteStatus check_replaceable(const std::string& name);
+
+// Replaces the file called name with content. A regular file (or a name not
+// yet taken) is written to a temporary file beside it that is then renamed
+// over it; a device or FIFO is written directly, as a plain open would.
+// Symbolic links are followed and kept.
+WriteStatus replace_file(const std::string& name, std::string_view content);
+
+// Read-modify-write of a regular file under an exclusive lock on it: change
+// receives the content on disk and returns the new content, or nothing when
+// the file should stay as it is. Concurrent updates by other runs queue up
+// and each sees the others' result.
+WriteStatus update_file(const std::string& name,
+                        const std::function<std::optional<std::string>(std::string)>& change);
+
+// Removes the temporary file of a replacement in progress. Safe to call from
+// a signal handler.
+void remove_temporary_file_now();

@@ -1,7 +1,15 @@
+#include <new>
+
 #include "control/console.h"
+#include "control/driver.h"
 #include "control/usage.h"
 
 int main(int argc, char** argv)
 {
-    end_process(run_quogtran(argc, argv));
+    try {
+        run_quogtran(argc, argv);
+    } catch (const std::bad_alloc&) {
+        fail("\nNot enough memory\n");
+    }
+    end_process(exit_ok);
 }

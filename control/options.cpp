@@ -1,9 +1,8 @@
 #include <cctype>
 
 #include "control/console.h"
-#include "control/files.h"
+#include "control/driver.h"
 #include "control/usage.h"
-#include "results/results.h"
 #include "state/run_state.h"
 
 namespace {
@@ -59,8 +58,6 @@ void read_argument_options(int argc, const char* const* argv)
 
 void read_options(int argc, const char* const* argv)
 {
-    verbose = 0;
-    untranslate = 0;
     if (argc <= 1)
         read_typed_options();
     else
@@ -68,15 +65,4 @@ void read_options(int argc, const char* const* argv)
 
     if (find_text(in_name, "-") == 0)
         show_usage();
-}
-
-void check_output_names()
-{
-    const OutputNames names = output_names(in_name, untranslate != 0);
-    for (const std::string* output : {&names.first, &names.second}) {
-        if (same_file(*output, in_name)) {
-            put_text("\nWriting " + *output + " would destroy the input file\n");
-            show_usage();
-        }
-    }
 }

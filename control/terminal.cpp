@@ -1,87 +1,92 @@
 // The one owner of the terminal's saved settings.
-#include "control/console.h"
+#include "control/terminal.h"
 
 #include <csignal>
-#include <cstdlib>
-#include <signal.h>
+#include <cstring>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-struct termios saved_settings;
-struct termios char_settings;
-volatile std::sig_atomic_t char_mode_on = 0;
+struct termios user_settings;               // what the user had, while borrowed
+volatile std::sig_atomic_t borrowed_for = 0; // 0, or 1 + the Borrow kind in force
 
-// Signals whose default action ends the process: restore, then die of the
-// same signal. Only async-signal-safe calls.
-extern "C" void restore_and_reraise(int signal_number)
+termios settings_for(Borrow kind, const termios& user)
 {
-    if (char_mode_on)
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
-    char_mode_on = 0;
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
+    termios wanted = user;
+    if (kind == Borrow::key) {
+        // Bytes arrive one by one without Enter and are not shown; ISIG is
+        // left as the user has it, so Ctrl-C and Ctrl-Z still work.
+        wanted.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        wanted.c_cc[VMIN] = 1; // block until one byte is there ...
+        wanted.c_cc[VTIME] = 0; // ... however long that takes
+    } else {
+        // The kernel's line editing, with the user's erase, kill, word-erase
+        // and end-of-file keys; CR becomes LF, so a terminal whose Enter
+        // sends CR ends the line too, and the echo of LF returns the carriage.
+        wanted.c_lflag |= ICANON | ECHO;
+        wanted.c_iflag |= ICRNL;
+        wanted.c_iflag &= ~static_cast<tcflag_t>(IGNCR | INLCR);
+        wanted.c_oflag |= OPOST | ONLCR;
+    }
+    return wanted;
 }
 
-// Ctrl-Z: give the shell its terminal back while stopped, and take
-// character mode up again once continued.
-extern "C" void suspend_politely(int signal_number)
+bool same_settings(const termios& a, const termios& b)
 {
-    const bool was_on = char_mode_on != 0;
-    if (was_on)
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
-    std::signal(signal_number, SIG_DFL);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, signal_number);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    std::raise(signal_number); // stops here until SIGCONT
-    std::signal(signal_number, suspend_politely);
-    if (was_on)
-        tcsetattr(STDIN_FILENO, TCSANOW, &char_settings);
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-extern "C" void restore_at_exit()
+// Async-signal-safe: tcgetattr and tcsetattr only.
+bool borrow(Borrow kind)
 {
-    restore_console();
+    termios current;
+    if (::tcgetattr(STDIN_FILENO, &current) != 0)
+        return false;
+    const termios wanted = settings_for(kind, current);
+    if (same_settings(wanted, current))
+        return false;
+    user_settings = current;
+    borrowed_for = 1 + static_cast<int>(kind); // before the change: a signal may come
+    if (::tcsetattr(STDIN_FILENO, TCSANOW, &wanted) != 0) {
+        borrowed_for = 0;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
-void console_char_mode()
+bool terminal_is_ours_to_borrow()
 {
-    if (char_mode_on || !isatty(STDIN_FILENO))
-        return;
-    if (tcgetattr(STDIN_FILENO, &saved_settings) != 0)
-        return;
-
-    static bool hooks_installed = false;
-    if (!hooks_installed) {
-        std::atexit(restore_at_exit);
-        for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
-            std::signal(signal_number, restore_and_reraise);
-        std::signal(SIGTSTP, suspend_politely);
-        hooks_installed = true;
-    }
-
-    char_settings = saved_settings;
-    char_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    char_settings.c_cc[VMIN] = 1;
-    char_settings.c_cc[VTIME] = 0;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &char_settings) == 0)
-        char_mode_on = 1;
+    return ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
 }
 
-void restore_console()
+BorrowedTerminal::BorrowedTerminal(Borrow kind)
 {
-    if (!char_mode_on)
-        return;
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
-    char_mode_on = 0;
+    if (terminal_is_ours_to_borrow())
+        borrow(kind);
 }
 
-bool console_is_terminal()
+BorrowedTerminal::~BorrowedTerminal()
 {
-    return char_mode_on != 0;
+    if (give_terminal_back_now())
+        borrowed_for = 0;
+}
+
+bool give_terminal_back_now()
+{
+    if (borrowed_for == 0)
+        return false;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &user_settings);
+    return true;
+}
+
+void borrow_terminal_again_now()
+{
+    const int kind = borrowed_for;
+    borrowed_for = 0;
+    if (kind != 0)
+        borrow(static_cast<Borrow>(kind - 1)); // the user may have changed settings meanwhile
 }

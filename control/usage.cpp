@@ -11,23 +11,64 @@ void show_usage()
     put_text("\n-v gives verbose reporting");
     put_text("\n-u \"untranslate\" Quog Speak to English");
     put_text("\nDefault is translate English to Quog Speak");
-    wait_key("\n\nStrike Any Key ...\n");
+    wait_key(strike_any_key);
     end_process(exit_failure);
 }
 
-void cant_open(const std::string& name)
+void fail(std::string_view line)
 {
-    put_text("\nCan't open " + name + "\n");
+    reset_colour();
+    put_text(line);
+    end_process(exit_failure);
+}
+
+void fail_with_usage(std::string_view line)
+{
+    reset_colour();
+    put_text(line);
     show_usage();
 }
 
-void show_banner()
+void fail(const Failure& failure)
 {
-    set_attribute(colour_bold);
-    set_foreground(colour_blue);
-    put_text("\n");
-    put_text("\nQuog Speak Version ");
-    put_text(version_text);
-    put_text(" - word by word, from the quogtran makers");
-    set_attribute(colour_normal);
+    if (failure.with_usage)
+        fail_with_usage(failure.line);
+    fail(failure.line);
+}
+
+std::string read_failure(ReadStatus status, const std::string& name)
+{
+    switch (status) {
+    case ReadStatus::cant_read:
+        return "\nCan't read " + name + "\n";
+    case ReadStatus::no_memory:
+        return "\nNot enough memory to read " + name + "\n";
+    default:
+        return "\nCan't open " + name + "\n";
+    }
+}
+
+Failure write_failure(WriteStatus status, const std::string& name)
+{
+    switch (status) {
+    case WriteStatus::cant_open:
+        return {"\nCan't open " + name + "\n", true};
+    case WriteStatus::cant_read:
+        return {"\nCan't read " + name + "\n"};
+    case WriteStatus::owner_not_kept:
+        return {"\nCan't keep the owner of " + name + ", so it is left as it was\n"};
+    default:
+        return {"\nCan't write " + name + "\n"};
+    }
+}
+
+std::string read_or_fail(const std::string& name, OnFailure on_failure)
+{
+    std::string contents;
+    const ReadStatus status = read_file(name, contents);
+    if (status == ReadStatus::ok)
+        return contents;
+    if (on_failure == OnFailure::usage)
+        fail_with_usage(read_failure(status, name));
+    fail(read_failure(status, name));
 }

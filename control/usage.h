@@ -1,27 +1,35 @@
-// The banner, the usage screen and the start-up and job stages of a run.
+// The usage screen and the ways a run ends in failure. Each exit puts the
+// colour back to normal before it prints its line.
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "control/files.h"
 
 // Prints the usage screen, waits for a key and ends the run with a failure.
 [[noreturn]] void show_usage();
 
-// "\nCan't open NAME\n", then the usage screen: a file the run cannot write.
-[[noreturn]] void cant_open(const std::string& name);
+// Prints line and ends the run with a failure.
+[[noreturn]] void fail(std::string_view line);
 
-// The banner in bold blue: version and maker notice.
-void show_banner();
+// Prints line, then the usage screen.
+[[noreturn]] void fail_with_usage(std::string_view line);
 
-// Settles verbose, untranslate and the input file name from the command
-// line, or from a typed line when there are no arguments. Any error ends the
-// run through the usage screen.
-void read_options(int argc, const char* const* argv);
+// Why a run cannot go on: its line, and whether the usage screen follows.
+struct Failure {
+    std::string line;
+    bool with_usage = false;
+};
+[[noreturn]] void fail(const Failure& failure);
 
-// Refuses a run whose output files would overwrite its own input file.
-void check_output_names();
+// The line that says why a file could not be read or written:
+// "\nCan't open NAME\n", "\nCan't write NAME\n" and so on. A file that
+// cannot be opened (or may not be replaced) is followed by the usage screen.
+std::string read_failure(ReadStatus status, const std::string& name);
+Failure write_failure(WriteStatus status, const std::string& name);
 
-// The chain loop: one pass per dictionary, following the links.
-void run_chain();
-
-// A whole run, from start-up to the closing line; returns the exit status.
-int run_quogtran(int argc, const char* const* argv);
+// The whole file called name, or the end of the run with its failure line
+// (and the usage screen when with_usage is set).
+enum class OnFailure { end, usage };
+std::string read_or_fail(const std::string& name, OnFailure on_failure);

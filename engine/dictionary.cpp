@@ -1,7 +1,8 @@
 #include <algorithm>
 
 #include "control/console.h"
-#include "control/files.h"
+#include "control/usage.h"
+#include "engine/dictionary_index.h"
 #include "engine/engine.h"
 #include "state/run_state.h"
 
@@ -11,13 +12,18 @@ std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos)
     return std::string(rest.substr(0, rest.find(']')));
 }
 
+DictionaryIndex dict_index;
+
+void drop_line_ends(std::string& text)
+{
+    const ByteSet line_ends(line_end_set);
+    text.erase(std::remove_if(text.begin(), text.end(), [&line_ends](char ch) { return line_ends.contains(ch); }),
+               text.end());
+}
+
 void take_dictionary(std::string contents)
 {
-    // Line breaks carry no meaning in a dictionary.
-    const ByteSet line_ends(line_end_set);
-    contents.erase(std::remove_if(contents.begin(), contents.end(),
-                                  [&line_ends](char ch) { return line_ends.contains(ch); }),
-                   contents.end());
+    drop_line_ends(contents);
     dict_text = std::move(contents);
     if (added_count == 0)
         word_count += std::count(dict_text.begin(), dict_text.end(), '~');
@@ -33,12 +39,7 @@ void load_dictionary()
 {
     put_text("\nLoading dictionary ... ");
 
-    std::string contents;
-    const ReadStatus status = read_file(dict_name, contents);
-    if (status != ReadStatus::ok) {
-        put_text(read_failure(status, dict_name));
-        end_process(exit_failure);
-    }
-    take_dictionary(std::move(contents));
+    take_dictionary(read_or_fail(dict_name, OnFailure::end));
+    dictionaries_loaded.push_back(dict_name);
     put_text("Dictionary loaded!");
 }

@@ -58,3 +58,6 @@ private:
     // such a word does not search the dictionary again each time.
     mutable std::unordered_map<std::string, std::ptrdiff_t> fallback_answers_;
 };
+
+// The index over dict_text, rebuilt by each load.
+extern DictionaryIndex dict_index;

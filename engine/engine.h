@@ -36,14 +36,18 @@ void load_dictionary();
 // What load_dictionary does with a dictionary's bytes once they are read.
 void take_dictionary(std::string contents);
 
+// Removes every CR and LF: line breaks carry no meaning in a dictionary.
+void drop_line_ends(std::string& text);
+
 // The name a chain link names: the bytes after the "|" at bar_pos up to the
 // next "]", or to the end of the text when no "]" follows.
 std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos);
 
 // --- Translation pass -------------------------------------------------------------
 
-// Prints the pass header, then translates work_text into out_text step by step.
+// Prints the pass header, then runs the pass.
 void translate_pass();
 
-// One step of the pass: a line end, or one word looked up and emitted.
-void translate_word();
+// Translates work_text into out_text, appending, step by step.
+void run_pass();
+

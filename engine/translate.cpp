@@ -1,10 +1,14 @@
 #include <algorithm>
 
 #include "control/console.h"
+#include "engine/dictionary_index.h"
 #include "engine/engine.h"
 #include "state/run_state.h"
 
 namespace {
+
+std::size_t pass_pos; // where the next step of the pass starts
+bool pass_done;       // set when the pass has reached the end of work_text
 
 bool is_upper(char ch) { return ch >= 'A' && ch <= 'Z'; }
 bool is_lower(char ch) { return ch >= 'a' && ch <= 'z'; }
@@ -75,7 +79,8 @@ void emit_word(std::string_view word)
 
 } // namespace
 
-void translate_word()
+// One step of the pass: a line end, or one word looked up and emitted.
+static void translate_word()
 {
     const std::string_view rest = std::string_view(work_text).substr(pass_pos);
 
@@ -100,11 +105,18 @@ void translate_word()
     pass_done = pass_pos >= work_text.size();
 }
 
-void translate_pass()
+void run_pass()
 {
     pass_pos = 0;
-    pass_done = 0;
+    pass_done = false;
+    out_text.reserve(out_text.size() + work_text.size() + work_text.size() / 8);
+    do
+        translate_word();
+    while (!pass_done);
+}
 
+void translate_pass()
+{
     put_text("\n\n");
     put_text("Now using the ");
     put_text(dict_name);
@@ -113,9 +125,5 @@ void translate_pass()
     if (untranslate)
         put_text("un");
     put_text("translate ...\n\n");
-
-    out_text.reserve(out_text.size() + work_text.size() + work_text.size() / 8);
-    do
-        translate_word();
-    while (!pass_done);
+    run_pass();
 }

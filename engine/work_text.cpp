@@ -1,7 +1,6 @@
 #include "engine/engine.h"
 
 #include "control/console.h"
-#include "control/files.h"
 #include "control/usage.h"
 #include "state/run_state.h"
 
@@ -49,13 +48,7 @@ std::string replace_marks(std::string_view text, std::string_view from, std::str
 
 void prepare_work_text()
 {
-    std::string raw;
-    const ReadStatus status = read_file(in_name, raw);
-    if (status != ReadStatus::ok) {
-        put_text(read_failure(status, in_name));
-        show_usage();
-    }
-    work_text = prepare_text(raw);
+    work_text = prepare_text(read_or_fail(in_name, OnFailure::usage));
 }
 
 void protect_arrows()

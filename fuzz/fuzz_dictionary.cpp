@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "control/console.h"
+#include "engine/dictionary_index.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -16,14 +16,9 @@
         }                                                                           \
     } while (0)
 
-// One translation pass over work_text, as translate_pass runs it, minus the
-// header it prints.
+// One translation pass over work_text, without the header translate_pass prints.
 inline void quiet_pass()
 {
     out_text.clear();
-    pass_pos = 0;
-    pass_done = 0;
-    do
-        translate_word();
-    while (!pass_done);
+    run_pass();
 }

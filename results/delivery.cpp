@@ -26,20 +26,36 @@ OutputNames output_names(std::string_view input_name, bool untranslating)
     return {base + (untranslating ? ".txt" : ".qgo"), base + ".htm"};
 }
 
-namespace {
-
-void open_output(OutputFile& file, const std::string& name)
+void check_output_names()
 {
-    if (!file.open(name))
-        cant_open(name);
+    const OutputNames names = output_names(in_name, untranslate != 0);
+    for (const std::string* output : {&names.first, &names.second}) {
+        if (same_file(*output, in_name))
+            fail_with_usage("\nWriting " + *output + " would destroy the input file\n");
+        if (same_file(*output, dict_name))
+            fail_with_usage("\nWriting " + *output + " would destroy the dictionary " + dict_name + "\n");
+    }
 }
 
-void finish_output(OutputFile& file, const std::string& name)
+namespace {
+
+// Each output is replaced whole, so an interrupted run leaves the files of
+// the run before, and two runs writing the same names leave one complete
+// result.
+void write_output(const std::string& name, std::string_view text)
 {
-    if (!file.finish()) {
-        put_text("\nCan't write " + name + "\n");
-        end_process(exit_failure);
-    }
+    const WriteStatus status = replace_file(name, text);
+    if (status != WriteStatus::ok)
+        fail(write_failure(status, name));
+}
+
+void show_closing_line(const OutputNames& names)
+{
+    put_text("\n");
+    set_attribute(colour_bold);
+    set_foreground(colour_white);
+    put_text("\nSee " + names.first + " and " + names.second + " for output.\n\n");
+    set_attribute(colour_normal);
 }
 
 } // namespace
@@ -48,28 +64,17 @@ void deliver_results()
 {
     out_text += footer_text();
     const OutputNames names = output_names(in_name, untranslate != 0);
+    for (const std::string* output : {&names.first, &names.second})
+        if (const WriteStatus status = check_replaceable(*output); status != WriteStatus::ok)
+            fail(write_failure(status, *output));
 
-    OutputFile first;
-    OutputFile second;
-    open_output(first, names.first);
-    open_output(second, names.second);
-
-    if (added_count > 0) {
-        put_text("\n\nYour (un)translation follows ...");
-        wait_key("\n\nStrike Any Key ...\n");
-    }
-
+    // When words were added, the new translation is shown while it is written.
+    if (added_count > 0)
+        announce_translation();
     const std::string closed = close_up(out_text);
-    first.write(closed);
-    second.write(closed);
     if (added_count > 0)
         page_to_console(closed);
-    finish_output(first, names.first);
-    finish_output(second, names.second);
-
-    put_text("\n");
-    set_attribute(colour_bold);
-    set_foreground(colour_white);
-    put_text("\nSee " + names.first + " and " + names.second + " for output.\n\n");
-    set_attribute(colour_normal);
+    write_output(names.first, closed);
+    write_output(names.second, closed);
+    show_closing_line(names);
 }

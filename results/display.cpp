@@ -32,15 +32,20 @@ void page_to_console(std::string_view text)
         put_text(text.substr(start, at + 1 - start));
         start = at + 1;
         lines = 0;
-        wait_key("\nStrike Any Key ...\n");
+        wait_key(strike_any_key_page);
     }
     put_text(text.substr(start));
 }
 
-void show_text()
+void announce_translation()
 {
     put_text("\n\nYour (un)translation follows ...");
-    wait_key("\n\nStrike Any Key ...\n");
+    wait_key(strike_any_key);
+}
+
+void show_text()
+{
+    announce_translation();
     page_to_console(close_up(out_text));
     put_text("\n");
 }

@@ -11,12 +11,15 @@ void show_text();
 // Footer, both output files and the closing line: the last stage of a run.
 void deliver_results();
 
-// The add-words dialogue; when words were added it rewrites the dictionary,
-// writes the message file and translates out_text once more.
+// The add-words dialogue; when words were added it writes them into the
+// dictionary and the message file and translates out_text once more.
 void extend_dictionary();
 
-// out_text with every padded punctuation mark (space, mark, space) closed
-// up to the mark alone.
+// "Your (un)translation follows ..." and a key wait.
+void announce_translation();
+
+// text with every padded punctuation mark (space, mark, space) closed up
+// to the mark alone.
 std::string close_up(std::string_view text);
 
 // The footer appended to the text before it is written.
@@ -29,6 +32,11 @@ struct OutputNames {
 
 // The base is the input name cut at the first "." of its file-name part.
 OutputNames output_names(std::string_view input_name, bool untranslating);
+
+// Refuses a run whose outputs would overwrite its input or the dictionary
+// in use; called at start-up and after each dictionary of a chain loads,
+// so that the refusal comes before anything is written.
+void check_output_names();
 
 // Writes text to the console, waiting for a key after every 20th line end.
 void page_to_console(std::string_view text);

@@ -1,59 +1,60 @@
-// The run-wide data of one translation run. Every stage reads and writes
-// these globals; the comment on each says who writes it and who reads it.
+// The run-wide data of one translation run: the table of contents of the
+// program's data. Each value says who writes it and who reads it; values
+// that only one stage uses live beside that stage instead.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "engine/dictionary_index.h"
+// --- Constants -------------------------------------------------------------------
 
-// --- Constants, set once by set_run_values() at start-up ---------------------
+constexpr std::string_view version_text = "2.2n";      // banner, footer, --version
+constexpr std::string_view punct_set = "\",.?!;:<>)("; // padded by preparation, closed up by delivery
+constexpr std::string_view line_end_set = "\r\n";      // preparation drops CR and marks LF
+constexpr std::string_view line_end_text = "\n";       // the line end a pass and the footer emit
 
-extern std::string version_text;  // banner and footer
-extern std::string punct_set;     // padded by preparation, closed up by delivery
-extern std::string line_end_set;  // CR and LF: dropped or marked by preparation
-extern std::string line_end_text; // LF: the line end a pass and the footer emit
+// Colour codes for set_attribute (normal, bold) and set_foreground.
+constexpr char colour_red = '1';
+constexpr char colour_blue = '4';
+constexpr char colour_white = '7';
+constexpr char colour_normal = '0';
+constexpr char colour_bold = '1';
 
-// Colour codes: single digits for set_attribute / set_foreground.
-extern char colour_red;
-extern char colour_blue;
-extern char colour_white;
-extern char colour_normal;
-extern char colour_bold;
+constexpr std::string_view first_dictionary = "quogo.dic"; // the driver loads it first
+constexpr std::string_view message_file = "quogo.msg";     // the dialogue saves added words there
 
-// --- Settings from the command line or the prompt (options stage) -----------
+// The key waits: after a message, and after each page of text.
+constexpr std::string_view strike_any_key = "\n\nStrike Any Key ...\n";
+constexpr std::string_view strike_any_key_page = "\nStrike Any Key ...\n";
 
-extern int verbose;       // -v: the pass reports each translated word
-extern int untranslate;   // -u: Quog Speak to English
-extern std::string in_name; // the input file; also the base of the output names
+// --- Settings: written by the options stage --------------------------------------
 
-// --- Counters ----------------------------------------------------------------
+extern int verbose;         // -v; read by the pass
+extern int untranslate;     // -u; read by the pass, the driver and delivery
+extern std::string in_name; // the input file; read by preparation and delivery
 
-extern long long word_count;  // tildes in the dictionaries used, plus entries added
-extern long long added_count; // entries added by the dialogue in this run
+// --- Counters -----------------------------------------------------------------------
 
-// --- Dictionary and chain (loader, chain loop, dialogue) --------------------
+extern long long word_count;  // written by the loader and the dialogue; read by the footer
+extern long long added_count; // written by the dialogue; read by the loader and delivery
 
-extern std::string dict_text;      // the loaded dictionary, line breaks dropped
-extern std::string dict_name;      // the dictionary file in use
-extern std::string next_dict_name; // the name in the loaded dictionary's link
-extern std::ptrdiff_t chain_pos;   // index of the link's "|", or chain_none / chain_done
-extern DictionaryIndex dict_index; // lookup index over dict_text, rebuilt by each load
+// --- Dictionary and chain ---------------------------------------------------------
+
+extern std::string dict_text;      // written by the loader; read by the pass and the dialogue
+extern std::string dict_name;      // written by the driver; read by the loader, pass and dialogue
+extern std::string next_dict_name; // written by the loader; read by the chain loop
+extern std::ptrdiff_t chain_pos;   // written by the loader and the chain loop; read by the chain loop
+extern std::vector<std::string> dictionaries_loaded; // written by the loader; read by the dialogue
 
 constexpr std::ptrdiff_t chain_none = -1; // the loaded dictionary has no link
 constexpr std::ptrdiff_t chain_done = -2; // the chain loop has finished
 
-// --- Texts of the pass (preparation, pass, delivery, dialogue) ---------------
+// --- Texts of the pass ---------------------------------------------------------------
 
-extern std::string work_text; // what a pass reads
-extern std::string out_text;  // what a pass appends to
-extern std::size_t pass_pos;  // where the next step of the pass starts
-extern int pass_done;         // set when the pass has reached the end of work_text
-
-// --- The add-words dialogue ----------------------------------------------------
-
-extern std::string pending_additions; // the group of new entries being typed
-extern std::string example_entry;     // shown in the prompt: the last line typed
+extern std::string work_text; // written by preparation, the chain loop and the dialogue; read by the pass
+extern std::string out_text;  // written by the pass; read by the display, the dialogue and delivery
 
 // Puts every run-wide value back to its start value.
 void set_run_values();

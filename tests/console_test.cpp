@@ -30,14 +30,6 @@ TEST(FindText, FirstOccurrenceOrNotFound)
         EXPECT_EQ(find_text(c.haystack, c.needle), c.expected) << c.haystack << " / " << c.needle;
 }
 
-TEST(InSet, MembershipIsByteExact)
-{
-    EXPECT_TRUE(in_set("\",.?!;:<>)(", '('));
-    EXPECT_TRUE(in_set("\r\n", '\r'));
-    EXPECT_FALSE(in_set("\",.?!;:<>)(", '\0'));
-    EXPECT_FALSE(in_set("\",.?!;:<>)(", '-'));
-}
-
 TEST(ReadLine, StoresAtMostLimitMinusOneAndLeavesTheRestPending)
 {
     feed_stdin(std::string(150, 'a') + "\nnext\n");

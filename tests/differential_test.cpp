@@ -5,6 +5,7 @@
 #include <random>
 
 #include "control/console.h"
+#include "engine/dictionary_index.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
@@ -14,7 +15,7 @@ namespace {
 
 // --- The definitions, written as plainly as they read --------------------------
 
-std::ptrdiff_t plain_find(const std::string& haystack, const std::string& needle)
+std::ptrdiff_t plain_find(std::string_view haystack, std::string_view needle)
 {
     for (std::size_t i = 0; i < haystack.size(); ++i) {
         std::size_t j = 0;
@@ -187,15 +188,11 @@ private:
 
 std::string fast_pass(const std::string& dict, const std::string& work, bool untranslating)
 {
-    dict_text = dict;
-    dict_index.build(dict_text);
+    take_dictionary(dict);
     work_text = work;
     out_text.clear();
     untranslate = untranslating;
-    pass_pos = 0;
-    do
-        translate_word();
-    while (!pass_done);
+    run_pass();
     return out_text;
 }
 

@@ -106,8 +106,7 @@ TEST(LoadDictionary, CountsNothingOnceWordsWereAdded)
 std::string pass_over(const std::string& dict, const std::string& work, bool untranslating,
                       std::string* console = nullptr)
 {
-    dict_text = dict;
-    dict_index.build(dict_text);
+    take_dictionary(dict);
     work_text = work;
     out_text.clear();
     untranslate = untranslating;

@@ -185,7 +185,7 @@ TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
     TerminalRun run(box.dir(), {});
     ASSERT_TRUE(run.wait_for("-v -u filename.typ "));
     run.type("-v storx\x7fy.tx");
-    run.type("\b");
+    run.type("\x7f");
     run.type("xt\r");
     ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << run.screen();
     EXPECT_NE(run.screen().find("-v storx\b \by.tx\b \bxt\r\n"), std::string::npos) << run.screen();
