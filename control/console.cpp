@@ -104,7 +104,6 @@ void read_rest_of_character(int lead)
 // behind for the next read.
 void read_key()
 {
-    BorrowedTerminal borrowed(Borrow::key);
     const int first = read_byte();
     if (first == escape)
         read_rest_of_escape();
@@ -138,13 +137,18 @@ std::size_t read_line(std::string& line, std::size_t limit)
 
 void wait_key(std::string_view prompt)
 {
-    put_text(prompt);
     if (!::isatty(STDIN_FILENO)) {
+        put_text(prompt);
         read_byte();
     } else if (!terminal_is_ours_to_borrow()) {
+        put_text(prompt);
         std::string ignored;
         read_line(ignored);
     } else {
+        // Borrowed before the prompt shows: the key pressed at it is read
+        // in character mode, never echoed or held for a line.
+        BorrowedTerminal borrowed(Borrow::key);
+        put_text(prompt);
         read_key();
     }
 }

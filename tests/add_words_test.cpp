@@ -1,10 +1,19 @@
 // The add-words dialogue after a translation, driven through standard input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
 #include "sandbox.h"
+#include "terminal_run.h"
 
 namespace {
 
@@ -201,22 +210,213 @@ TEST(AddWords, ALongPairIsTakenWhole)
     EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _" + english + "_->~" + quog + "_\";");
 }
 
-TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAsItWas)
+struct stat status_of(const Sandbox& box, const std::string& name)
+{
+    struct stat info {};
+    ::stat(box.path(name).c_str(), &info);
+    return info;
+}
+
+bool holds_temporary_file(const Sandbox& box)
+{
+    for (const std::string& name : box.names())
+        if (name.rfind(".quogtran-", 0) == 0)
+            return true;
+    return false;
+}
+
+// A dictionary that may not or cannot be replaced stays as it was, and the
+// typed words are still shown and kept in the message file.
+TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
+{
+    struct Case {
+        std::string name;
+        std::function<void(const Sandbox&)> setup; // after quogo.dic holds two words
+        Sandbox::Options options;
+        std::string failure;
+        std::string input = "story.txt";
+    };
+    const auto as_it_is = [](const Sandbox&) {};
+    const auto larger_than_the_limit = [](const Sandbox& box) {
+        std::string big;
+        for (int i = 0; i < 200; ++i)
+            big += "_w" + std::to_string(i) + "_->~q" + std::to_string(i) + "_\n";
+        box.write("quogo.dic", big);
+    };
+    const Case cases[] = {
+        {"a write past the file-size limit", larger_than_the_limit, Sandbox::Options::first("ulimit -f 2; "),
+         "\nCan't write quogo.dic\n"},
+        {"read-only", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0444); },
+         Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
+        {"someone else's, in a folder anyone may write", as_it_is, Sandbox::Options::nobody(),
+         "\nCan't open quogo.dic\n" + usage_screen},
+        {"writable, but its owner can't be kept", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0666); },
+         Sandbox::Options::nobody(), "\nCan't keep the owner of quogo.dic, so it is left as it was\n"},
+        {"in a read-only folder",
+         [](const Sandbox& box) {
+             ::mkdir(box.path("shelf").c_str(), 0555);
+             ::rename(box.path("quogo.dic").c_str(), box.path("shelf/quogo.dic").c_str());
+             ::chmod(box.path("shelf/quogo.dic").c_str(), 0666);
+             ::symlink("shelf/quogo.dic", box.path("quogo.dic").c_str());
+         },
+         Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
+        {"a FIFO",
+         [](const Sandbox& box) {
+             ::unlink(box.path("quogo.dic").c_str());
+             ::mkfifo(box.path("quogo.dic").c_str(), 0644);
+         },
+         Sandbox::Options::first("(echo _cat_->~kat_ > quogo.dic &); "), "\nCan't open quogo.dic\n" + usage_screen},
+        {"a link to a device",
+         [](const Sandbox& box) {
+             ::unlink(box.path("quogo.dic").c_str());
+             ::symlink("/dev/null", box.path("quogo.dic").c_str());
+         },
+         {}, "\nCan't open quogo.dic\n" + usage_screen},
+        {"the input file", as_it_is, {}, "\nWriting quogo.dic would destroy the input file\n" + usage_screen,
+         "quogo.dic"},
+    };
+    for (const Case& c : cases) {
+        if (c.options.as_nobody && !can_run_as_nobody()) {
+            std::printf("skipped '%s': only root can run the program as nobody\n", c.name.c_str());
+            continue;
+        }
+        Sandbox box;
+        box.write("story.txt", "cat\n");
+        box.write("quogo.dic", two_words);
+        c.setup(box);
+        const struct stat before = status_of(box, "quogo.dic");
+        const std::string contents = S_ISREG(before.st_mode) ? box.read("quogo.dic") : "";
+        const RunResult run = box.run({c.input}, typing({"dog->dawg"}), c.options);
+
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_NE(run.console.find("\nYour word(s) could not be added to the dictionary!"), std::string::npos) << c.name;
+        EXPECT_NE(run.console.find("\x1b[0m" + c.failure), std::string::npos) << c.name << run.console;
+        const struct stat after = status_of(box, "quogo.dic");
+        EXPECT_TRUE(before.st_ino == after.st_ino && before.st_mode == after.st_mode &&
+                    before.st_uid == after.st_uid) << c.name;
+        if (S_ISREG(before.st_mode)) {
+            EXPECT_TRUE(box.read("quogo.dic") == contents) << c.name;
+        }
+        EXPECT_EQ(box.read("quogo.msg"), "x+=\" _dog_->~dawg_\";") << c.name;
+        EXPECT_FALSE(holds_temporary_file(box)) << c.name;
+    }
+}
+
+// The rewrite keeps what the file was: owner, group, mode and links.
+TEST(AddWords, TheRewriteKeepsOwnerModeAndLinks)
+{
+    struct Case {
+        std::string name;
+        std::function<void(const Sandbox&)> setup;
+    };
+    const Case cases[] = {
+        {"someone else's private dictionary",
+         [](const Sandbox& box) {
+             if (::geteuid() == 0)
+                 (void)!::chown(box.path("quogo.dic").c_str(), 65534, 65534);
+             ::chmod(box.path("quogo.dic").c_str(), 0600);
+         }},
+        {"group-readable", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0640); }},
+        {"a link", [](const Sandbox& box) {
+             ::rename(box.path("quogo.dic").c_str(), box.path("real.dic").c_str());
+             ::symlink("real.dic", box.path("quogo.dic").c_str());
+         }},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("story.txt", "cat\n");
+        box.write("quogo.dic", two_words);
+        c.setup(box);
+        struct stat link_before {};
+        ::lstat(box.path("quogo.dic").c_str(), &link_before);
+        const struct stat before = status_of(box, "quogo.dic");
+        const RunResult run = box.run({"story.txt"}, typing({"dog->dawg"}));
+        EXPECT_EQ(run.status, 0) << c.name;
+        EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _dog_->~dawg_\";") << c.name;
+        struct stat link_after {};
+        ::lstat(box.path("quogo.dic").c_str(), &link_after);
+        const struct stat after = status_of(box, "quogo.dic");
+        EXPECT_EQ(S_ISLNK(link_before.st_mode), S_ISLNK(link_after.st_mode)) << c.name;
+        EXPECT_EQ(before.st_mode, after.st_mode) << c.name;
+        EXPECT_EQ(before.st_uid, after.st_uid) << c.name;
+        EXPECT_EQ(before.st_gid, after.st_gid) << c.name;
+    }
+}
+
+// A run that loaded the dictionary before another run added words keeps
+// those words, and does not store again a pair that is there by now.
+TEST(AddWords, TwoRunsAtOnceKeepEachOthersWords)
 {
     Sandbox box;
-    box.write("story.txt", "cat\n");
-    // Larger than the run may write: the rewrite fails part way through.
-    std::string big;
-    for (int i = 0; i < 200; ++i)
-        big += "_w" + std::to_string(i) + "_->~q" + std::to_string(i) + "_\n";
-    box.write("quogo.dic", big);
-    const RunResult run = box.run_with_file_limit({"story.txt"}, typing({"dog->dawg"}), 2);
-    EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.console.find("\x1b[0m\nCan't write quogo.dic\n"), std::string::npos);
-    EXPECT_EQ(box.read("quogo.dic"), big);
-    // The typed words are not lost: the message file keeps them.
-    EXPECT_EQ(box.read("quogo.msg"), "x+=\" _dog_->~dawg_\";");
-    EXPECT_EQ(box.names(), (std::vector<std::string>{"quogo.dic", "quogo.msg", "story.txt"})); // no temporary file left
+    box.write("story.txt", "cat dog bird\n");
+    box.write("quogo.dic", two_words);
+    TerminalRun first(box.dir(), {"story.txt"});
+    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n"));
+
+    const RunResult second = box.run({"story.txt"}, typing({"dog->dawg"}));
+    ASSERT_EQ(second.status, 0);
+
+    first.type("k");
+    for (const std::string line : {"bird->boid\r", "dog->dawg\r", "\r"}) {
+        ASSERT_TRUE(first.wait_for("Press Enter to exit : ")) << first.screen();
+        first.type(line);
+    }
+    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n")) << first.screen();
+    first.type("k");
+    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n")) << first.screen();
+    first.type("k");
+    const int status = first.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << first.screen();
+    EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _dog_->~dawg_\";x+=\" _bird_->~boid_\";");
+    EXPECT_EQ(box.read("quogo.msg"), "x+=\" _bird_->~boid_\";");
+    EXPECT_EQ(box.read("story.qgo").substr(0, 15), "kat dawg boid \n");
+}
+
+// A run ended by a signal while it waits for the dictionary's lock, or at
+// the wait before the outputs are written, leaves every file as it was.
+TEST(AddWords, ASignalLeavesEveryFileWhole)
+{
+    struct Case {
+        int signal_number;
+        bool while_locked; // else: at the last wait, once the words are saved
+    };
+    const Case cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true},
+                          {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}};
+    for (const Case& c : cases) {
+        const std::string name = std::string(strsignal(c.signal_number)) + (c.while_locked ? " at the lock" : " at the last wait");
+        Sandbox box;
+        box.write("story.txt", "cat dog\n");
+        box.write("quogo.dic", two_words);
+        box.write("story.qgo", "old");
+        box.write("story.htm", "old");
+        const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY);
+        if (c.while_locked)
+            ::flock(held, LOCK_EX);
+        TerminalRun run(box.dir(), {"story.txt"});
+        ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << name;
+        run.type("k");
+        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << name;
+        run.type("dog->dawg\r");
+        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << name;
+        run.type("\r");
+        if (c.while_locked) {
+            for (int tries = 0; tries < 500 && !holds_temporary_file(box); ++tries)
+                ::usleep(10000);
+            ASSERT_TRUE(holds_temporary_file(box)) << name;
+        } else {
+            ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << name;
+            run.type("k");
+            ASSERT_TRUE(run.wait_for("Your (un)translation follows ...\r\n\r\nStrike Any Key ...\r\n")) << name;
+        }
+        run.signal(c.signal_number);
+        const int status = run.finish();
+        ::close(held);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << name;
+        EXPECT_EQ(box.read("quogo.dic"), c.while_locked ? two_words : two_words + "x+=\" _dog_->~dawg_\";") << name;
+        EXPECT_EQ(box.read("story.qgo"), "old") << name;
+        EXPECT_EQ(box.read("story.htm"), "old") << name;
+        EXPECT_FALSE(holds_temporary_file(box)) << name;
+    }
 }
 
 TEST(AddWords, AMessageFileThatCannotBeWrittenComesAfterTheDictionary)

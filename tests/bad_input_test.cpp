@@ -3,6 +3,8 @@
 // keep their bytes unless the run is meant to change them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +25,17 @@ struct Case {
     std::vector<std::string> dirs{};  // directories made before the run
     Files links{};                    // symbolic links: name, target
     bool extends_dictionary = false;
+    Files hard_links{};               // hard links: name, existing file
+    std::string before{};             // shell commands run before the program
 };
+
+// A memory limit makes an endless file run out of memory at once, but the
+// address sanitizer needs more address space than any such limit allows.
+#if defined(__SANITIZE_ADDRESS__)
+const std::string memory_limit = "";
+#else
+const std::string memory_limit = "ulimit -v 400000; ";
+#endif
 
 std::string big_dictionary()
 {
@@ -80,8 +92,31 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
          "\nCan't open " + std::string(10000, 'n') + "\n", ""},
         {"typed pair of 10,000 characters", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
          "k" + std::string(10000, 'p') + "\n\n", true, "Not added: type a pair like still->ztill", "kat \n"},
+        {"message file linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
+         "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the dictionary quogo.dic\n", "", {},
+         {{"quogo.msg", "quogo.dic"}}, true},
+        {"output linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+         "\nWriting story.htm would destroy the dictionary quogo.dic\n", "", {}, {{"story.htm", "quogo.dic"}}},
+        {"output hard-linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
+         false, "\nWriting story.qgo would destroy the dictionary quogo.dic\n", "", {}, {}, false,
+         {{"story.qgo", "quogo.dic"}}},
+        {"output linked to a chained dictionary", {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", ""}, {"story.txt", "cat\n"}},
+         {"story.txt"}, "", false, "\nWriting story.qgo would destroy the dictionary b.dic\n", "", {},
+         {{"story.qgo", "b.dic"}}},
+        {"translating the message file", {{"quogo.dic", cat}, {"quogo.msg", "cat\n"}}, {"quogo.msg"},
+         "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the input file\n", "", {}, {}, true},
+        {"input without end", {{"quogo.dic", cat}}, {"zero.txt"}, "", false,
+         "\nNot enough memory to read zero.txt\n" + usage_screen, "", {}, {{"zero.txt", "/dev/zero"}}, false, {},
+         memory_limit},
+        {"linked dictionary without end", {{"quogo.dic", cat + " |zero.dic]"}, {"story.txt", "cat\n"}},
+         {"story.txt"}, "", false, "Loading dictionary ... \nNot enough memory to read zero.dic\n", "", {},
+         {{"zero.dic", "/dev/zero"}}, false, {}, memory_limit},
     };
     for (const Case& c : cases) {
+        if (c.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {
+            std::printf("skipped '%s': no memory limit under the address sanitizer\n", c.name.c_str());
+            continue;
+        }
         Sandbox box;
         for (const auto& dir : c.dirs)
             ::mkdir(box.path(dir).c_str(), 0755);
@@ -89,8 +124,10 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             ASSERT_EQ(::symlink(target.c_str(), box.path(name).c_str()), 0) << c.name;
         for (const auto& [name, bytes] : c.files)
             box.write(name, bytes);
+        for (const auto& [name, existing] : c.hard_links)
+            ASSERT_EQ(::link(box.path(existing).c_str(), box.path(name).c_str()), 0) << c.name;
 
-        const RunResult run = box.run(c.args, c.typed);
+        const RunResult run = box.run(c.args, c.typed, Sandbox::Options::first(c.before));
         EXPECT_EQ(run.status, c.succeeds ? 0 : 1) << c.name;
         EXPECT_NE(run.console.find(c.console_has), std::string::npos) << c.name;
         EXPECT_EQ(run.console.find("for output.") != std::string::npos, c.succeeds) << c.name;

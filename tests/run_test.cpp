@@ -290,6 +290,24 @@ TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
     EXPECT_EQ(box.read("story.qgo"), "kat \n" + footer(2));
 }
 
+// A closed standard descriptor is reopened on /dev/null before any file is
+// opened, so that no output file takes its number and receives the console.
+TEST(Run, ClosedStandardDescriptorsAreNotReplacedByFiles)
+{
+    for (const std::string redirects : {"<.stdin >&- 2>.console", "<&- >.console 2>&1", "<.stdin >.console 2>&-",
+                                        "<&- >&- 2>&-"}) {
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write("story.txt", "cat\n");
+        Sandbox::Options options;
+        options.redirects = redirects;
+        const RunResult run = box.run({"story.txt"}, "", options);
+        EXPECT_EQ(run.status, 0) << redirects;
+        EXPECT_EQ(box.read("story.qgo"), "kat \n" + footer(2)) << redirects;
+        EXPECT_EQ(box.read("story.htm"), "kat \n" + footer(2)) << redirects;
+    }
+}
+
 TEST(Run, NulAndControlZAreOrdinaryBytes)
 {
     Sandbox box;

@@ -1,7 +1,10 @@
 #include "sandbox.h"
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -114,28 +117,36 @@ std::vector<std::string> Sandbox::names() const
 
 RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& input) const
 {
-    return run_command("", args, input);
+    return run(args, input, Options{});
 }
 
-RunResult Sandbox::run_with_file_limit(const std::vector<std::string>& args, const std::string& input,
-                                       int kib) const
+bool can_run_as_nobody()
 {
-    // An ignored SIGXFSZ turns the oversized write into a plain error.
-    return run_command("trap '' XFSZ; ulimit -f " + std::to_string(kib) + "; ", args, input);
+    return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr;
 }
 
-RunResult Sandbox::run_command(const std::string& prefix, const std::vector<std::string>& args,
-                               const std::string& input) const
+RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& input, const Options& options) const
 {
     write(".stdin", input);
-    std::string command = "cd " + quoted(dir_) + " && " + prefix + quoted(QUOGTRAN_BINARY);
+    std::string command = "cd " + quoted(dir_) + " && " + options.before + quoted(QUOGTRAN_BINARY);
     for (const std::string& arg : args)
         command += " " + quoted(arg);
-    command += " <.stdin >.console 2>&1";
+    command += " " + options.redirects;
 
+    const passwd* nobody = options.as_nobody ? ::getpwnam("nobody") : nullptr;
+    if (nobody != nullptr)
+        ::chmod(dir_.c_str(), 0777);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (nobody != nullptr &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0))
+            ::_exit(126);
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int raw = 0;
     RunResult result;
-    const int raw = std::system(command.c_str());
-    if (raw != -1 && WIFEXITED(raw))
+    if (child > 0 && ::waitpid(child, &raw, 0) == child && WIFEXITED(raw))
         result.status = WEXITSTATUS(raw);
     result.console = read(".console");
     std::filesystem::remove(path(".stdin"));

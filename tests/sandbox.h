@@ -25,19 +25,35 @@ public:
     bool exists(const std::string& name) const;
     std::vector<std::string> names() const; // the files here, sorted
 
+    struct Options {
+        std::string before;                                 // shell commands run first, here
+        std::string redirects = "<.stdin >.console 2>&1"; // standard input, output and error
+        bool as_nobody = false;                             // run as the unprivileged user
+
+        static Options first(std::string commands)
+        {
+            Options options;
+            options.before = std::move(commands);
+            return options;
+        }
+        static Options nobody()
+        {
+            Options options;
+            options.as_nobody = true;
+            return options;
+        }
+    };
+
     // Runs the program here with args, feeding input on standard input.
     RunResult run(const std::vector<std::string>& args, const std::string& input = "") const;
-
-    // The same, with no file it writes allowed to grow past kib KiB: a write
-    // past that fails (as on a full disk), whoever runs the tests.
-    RunResult run_with_file_limit(const std::vector<std::string>& args, const std::string& input,
-                                  int kib) const;
+    RunResult run(const std::vector<std::string>& args, const std::string& input, const Options& options) const;
 
 private:
-    RunResult run_command(const std::string& prefix, const std::vector<std::string>& args,
-                          const std::string& input) const;
     std::string dir_;
 };
+
+// Runs as root can drop to nobody to meet permissions; others can't.
+bool can_run_as_nobody();
 
 // The fixed console texts of the program.
 extern const std::string banner;

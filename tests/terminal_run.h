@@ -1,0 +1,54 @@
+// The program started on a new pseudo-terminal as its controlling terminal,
+// typed at and read from as a user would.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TerminalRun {
+public:
+    struct Options {
+        // Runs as a shell runs a job: in a process group of its own, in the
+        // foreground, under a parent that prints "[stopped]" when it stops
+        // and continues it half a second later.
+        bool job_control = false;
+        // Standard output goes to this file instead of the terminal, as when
+        // it is piped into a pager.
+        std::string output_file;
+        // Changes the terminal's settings before the program starts.
+        std::function<void(termios&)> settings;
+    };
+
+    TerminalRun(const std::string& dir, const std::vector<std::string>& args);
+    TerminalRun(const std::string& dir, const std::vector<std::string>& args, const Options& options);
+    ~TerminalRun();
+    TerminalRun(const TerminalRun&) = delete;
+    TerminalRun& operator=(const TerminalRun&) = delete;
+
+    // Reads the screen until text has appeared after what was seen before.
+    bool wait_for(const std::string& text);
+    void type(const std::string& keys);
+    void signal(int number);
+
+    // Waits for the program to end and returns its wait status.
+    int finish();
+
+    // Whether the terminal's settings are those it had before the program.
+    bool settings_restored() const;
+    const std::string& screen() const { return screen_; }
+
+private:
+    void read_some(int timeout_ms);
+
+    int master_ = -1;
+    int slave_ = -1;
+    pid_t pid_ = -1;
+    bool finished_ = false;
+    termios before_{};
+    std::string screen_;
+    std::size_t seen_ = 0;
+};
