@@ -32,7 +32,8 @@ int pushed_back = EOF;
 
 // Every read from standard input shows what was printed before it. Bytes
 // are read one at a time straight from the descriptor, so nothing typed
-// ahead is ever held back in a buffer where the terminal cannot see it.
+// ahead is ever held back in a buffer where the terminal cannot see it. A
+// failing read is not the end of input: what follows would be guesswork.
 int read_byte()
 {
     std::fflush(stdout);
@@ -43,8 +44,13 @@ int read_byte()
         const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
         if (got == 1)
             return byte;
-        if (got == 0 || errno != EINTR)
+        if (got == 0)
             return EOF;
+        if (errno != EINTR) {
+            reset_colour();
+            put_text("\nCan't read standard input\n");
+            end_process(exit_failure);
+        }
     }
 }
 
@@ -191,6 +197,7 @@ void pause_ticks(int n)
 
 void end_process(int status)
 {
+    give_terminal_back_now();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fputs("quogtran: can't write to standard output\n", stderr);
         status = exit_failure;
