@@ -1,5 +1,7 @@
 #include "control/usage.h"
 
+#include <cstdio>
+
 #include "control/console.h"
 #include "state/run_state.h"
 
@@ -64,6 +66,8 @@ Failure write_failure(WriteStatus status, const std::string& name)
 
 std::string read_or_fail(const std::string& name, OnFailure on_failure)
 {
+    // The file may be the terminal itself: what was printed shows first.
+    std::fflush(stdout);
     std::string contents;
     const ReadStatus status = read_file(name, contents);
     if (status == ReadStatus::ok)

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
+
+#include <cstring>
+#include <functional>
 
 #include <chrono>
 #include <thread>
@@ -14,6 +19,7 @@
 namespace {
 
 const std::string dictionary = "_still_->~ztill_ _cat_->~kat_";
+const std::string wait = "Strike Any Key ...\r\n";
 
 TEST(Terminal, OneKeyWithoutEnterEndsAKeyWaitAndIsNotEchoed)
 {
@@ -74,6 +80,87 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndResumesInCharacterMode)
     EXPECT_TRUE(run.settings_restored());
 }
 
+// Each key press ends one wait whole, and typed lines are edited by the
+// terminal's own keys: what is stored is what the user saw.
+TEST(Terminal, KeysAndLinesAreTakenAsTyped)
+{
+    using Steps = std::vector<std::pair<std::string, std::string>>; // text to wait for, keys to type
+    const std::string prompt = "Press Enter to exit : ";
+    // A key at the first wait, a line at the add-words prompt, Enter, and
+    // keys for the waits that follow added words.
+    const auto adding = [&](const std::string& key, const std::string& line, const std::string& shown_wait = wait) {
+        return Steps{{shown_wait, key}, {prompt, line + "\r"}, {prompt, "\r"}, {shown_wait, "k"}, {shown_wait, "k"}};
+    };
+    const auto without_icrnl = [](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(ICRNL); };
+    const auto raw = [](termios& t) { ::cfmakeraw(&t); };
+    const auto utf8 = [](termios& t) { t.c_iflag |= IUTF8; };
+    const std::string mouse = dictionary + "x+=\" _mouse_->~mowse_\";";
+    struct Case {
+        std::string name;
+        std::vector<std::string> args;
+        std::function<void(termios&)> settings;
+        Steps steps;
+        int exit_status;
+        std::string stored; // quogo.dic afterwards
+    };
+    const Case cases[] = {
+        {"arrow key at a wait", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse},
+        {"function key at a wait", {"story.txt"}, nullptr, adding("\x1b[15~", "mouse->mowse"), 0, mouse},
+        {"keypad key at a wait", {"story.txt"}, nullptr, adding("\x1bOP", "mouse->mowse"), 0, mouse},
+        {"UTF-8 key at a wait", {"story.txt"}, nullptr, adding("\xc3\xa9", "mouse->mowse"), 0, mouse},
+        {"Ctrl-U at a prompt", {"story.txt"}, nullptr, adding("k", "mosue\x15mouse->mowse"), 0, mouse},
+        {"Ctrl-W at a prompt", {"story.txt"}, nullptr, adding("k", "bad word\x17\x17mouse->mowse"), 0, mouse},
+        {"UTF-8 erase at a prompt", {"story.txt"}, utf8, adding("k", "mous\xc3\xa9\x7f" "e->mowse"), 0, mouse},
+        {"Enter that sends CR", {"story.txt"}, without_icrnl, adding("k", "mouse->mowse"), 0, mouse},
+        {"raw terminal", {"story.txt"}, raw, adding("k", "mouse->mowse", "Strike Any Key ...\n"), 0, mouse},
+        {"control character at a prompt", {"story.txt"}, nullptr,
+         {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
+          {prompt, "\r"}},
+         0, dictionary},
+        {"Ctrl-D at the file-name prompt", {}, nullptr, {{"-v -u filename.typ ", "\x04"}, {wait, "k"}}, 1, dictionary},
+        {"the terminal as the input file", {"typed.txt"}, nullptr,
+         {{"Dictionary loaded!", "Still cat\r\x04"}, {wait, "k"}, {"Ztill kat", ""}, {prompt, "\r"}}, 0, dictionary},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("quogo.dic", dictionary);
+        box.write("story.txt", "Still cat.\n");
+        ::symlink("/dev/tty", box.path("typed.txt").c_str());
+        TerminalRun::Options options;
+        options.settings = c.settings;
+        TerminalRun run(box.dir(), c.args, options);
+        for (const auto& [text, keys] : c.steps) {
+            ASSERT_TRUE(run.wait_for(text)) << c.name << ": " << run.screen();
+            run.type(keys);
+        }
+        const int status = run.finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << ": " << run.screen();
+        EXPECT_EQ(box.read("quogo.dic"), c.stored) << c.name;
+        EXPECT_TRUE(run.settings_restored()) << c.name;
+    }
+}
+
+// With its output going to another program (a pager) the run leaves the
+// terminal's settings alone, even while it waits; a wait takes a line.
+TEST(Terminal, OutputElsewhereLeavesTheSettingsAlone)
+{
+    Sandbox box;
+    box.write("quogo.dic", dictionary);
+    box.write("story.txt", "Still cat.\n");
+    TerminalRun::Options options;
+    options.output_file = box.path("paged.txt");
+    TerminalRun run(box.dir(), {"story.txt"}, options);
+    for (int tries = 0; tries < 500 && box.read("paged.txt").find("Strike Any Key") == std::string::npos; ++tries)
+        ::usleep(10000);
+    ::usleep(100000); // the wait has begun
+    EXPECT_TRUE(run.settings_restored());
+    run.type("k\r\r");
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_NE(box.read("paged.txt").find("Ztill kat."), std::string::npos);
+    EXPECT_TRUE(run.settings_restored());
+}
+
 TEST(Terminal, SettingsComeBackOnEveryWayOut)
 {
     struct Case {
@@ -86,7 +173,7 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         int exit_status;    // expected when no signal ends the run
         int ending_signal;  // expected signal, or 0
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"normal run", {"story.txt"}, true, "Strike Any Key ...\r\n", "k\r", 0, 0, 0},
         {"usage screen", {"-x", "story.txt"}, true, "Strike Any Key ...\r\n", "k", 0, 1, 0},
         {"missing dictionary", {"story.txt"}, false, "Can't open quogo.dic", "", 0, 1, 0},
@@ -95,13 +182,22 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         {"SIGTERM", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGTERM, 0, SIGTERM},
         {"SIGHUP", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGHUP, 0, SIGHUP},
         {"quit key", {"story.txt"}, true, "Strike Any Key ...\r\n", "\x1c", 0, 0, SIGQUIT},
+        {"message file that cannot be written", {"story.txt"}, true, "Press Enter to exit : ", "dog->dawg\r\rk", 0, 1, 0},
     };
+    for (const int number : {SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
+                             SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+        cases.push_back({strsignal(number), {"story.txt"}, true, "Strike Any Key ...\r\n", "", number, 0, number});
     for (const Case& c : cases) {
         Sandbox box;
         if (c.with_dictionary)
             box.write("quogo.dic", dictionary);
         box.write("story.txt", "Still cat.\n");
+        ::mkdir(box.path("quogo.msg").c_str(), 0755);
         TerminalRun run(box.dir(), c.args);
+        if (c.wait_text == "Press Enter to exit : ") {
+            ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << c.name;
+            run.type("k");
+        }
         ASSERT_TRUE(run.wait_for(c.wait_text)) << c.name << run.screen();
         if (!c.keys.empty())
             run.type(c.keys);
@@ -114,6 +210,8 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name;
         }
         EXPECT_TRUE(run.settings_restored()) << c.name;
+        // No colour or bold is left on: the last escape is the reset.
+        EXPECT_EQ(run.screen().rfind("\x1b["), run.screen().rfind("\x1b[0m")) << c.name;
     }
 }
 
