@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "corpus.h"
-#include "engine/dictionary_index.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
@@ -32,22 +31,23 @@ const std::string& prepared_story()
     return story;
 }
 
-void index_build(benchmark::State& state)
+// The lookup of 1,000 distinct words, plain or holding '_', in one sweep.
+void lookup(benchmark::State& state)
 {
-    DictionaryIndex index;
-    for (auto _ : state) {
-        index.build(dictionary());
-        benchmark::ClobberMemory();
-    }
+    const bool snake_case = state.range(0) != 0;
+    std::vector<std::string> keys;
+    for (int n = 0; n < 1000; ++n)
+        keys.push_back("_" + english_word(n * 97) + (snake_case ? "_case_" : "") + std::to_string(n) + "_");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(find_keys(dictionary(), keys));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * dictionary().size()));
 }
-BENCHMARK(index_build)->Unit(benchmark::kMillisecond);
+BENCHMARK(lookup)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void translation_pass(benchmark::State& state)
 {
     set_run_values();
     dict_text = dictionary();
-    dict_index.build(dict_text);
     for (auto _ : state) {
         work_text = prepared_story();
         out_text.clear();

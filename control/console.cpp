@@ -30,12 +30,30 @@ constexpr int escape = 0x1b;
 // A byte read past the end of a key, given back to the next read.
 int pushed_back = EOF;
 
-// Every read from standard input shows what was printed before it. Bytes
-// are read one at a time straight from the descriptor, so nothing typed
-// ahead is ever held back in a buffer where the terminal cannot see it. A
-// failing read is not the end of input: what follows would be guesswork.
+[[noreturn]] void fail_to_read_input()
+{
+    reset_colour();
+    put_text("\nCan't read standard input\n");
+    end_process(exit_failure);
+}
+
+// Every read from standard input that may wait first shows what was printed
+// before it. A terminal is read a byte at a time straight from the
+// descriptor, so nothing typed ahead is ever held back in a buffer where the
+// terminal cannot see it; anything else through the C library, whose end of
+// input, once met, stays met. A failing read is not the end of input: what
+// follows would be guesswork.
 int read_byte()
 {
+    if (std::feof(stdin)) // met only off a terminal, where nothing can follow
+        return EOF;
+    if (!::isatty(STDIN_FILENO)) {
+        std::fflush(stdout);
+        const int ch = std::getchar();
+        if (ch == EOF && std::ferror(stdin))
+            fail_to_read_input();
+        return ch;
+    }
     std::fflush(stdout);
     if (pushed_back != EOF)
         return std::exchange(pushed_back, EOF);
@@ -46,11 +64,8 @@ int read_byte()
             return byte;
         if (got == 0)
             return EOF;
-        if (errno != EINTR) {
-            reset_colour();
-            put_text("\nCan't read standard input\n");
-            end_process(exit_failure);
-        }
+        if (errno != EINTR)
+            fail_to_read_input();
     }
 }
 
@@ -143,7 +158,7 @@ std::size_t read_line(std::string& line, std::size_t limit)
 
 void wait_key(std::string_view prompt)
 {
-    if (!::isatty(STDIN_FILENO)) {
+    if (std::feof(stdin) || !::isatty(STDIN_FILENO)) {
         put_text(prompt);
         read_byte();
     } else if (!terminal_is_ours_to_borrow()) {

@@ -84,6 +84,7 @@ void run_quogtran(int argc, const char* const* argv)
     protect_arrows();
     out_text.clear();
     run_chain();
+    std::string().swap(work_text); // the last pass's input, needed no more
     restore_arrows();
 
     show_text();

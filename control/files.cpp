@@ -55,42 +55,25 @@ bool write_all(int fd, std::string_view bytes)
     return true;
 }
 
-// Reads from fd to its end. A regular file is read into a string of its
-// size at once; anything else (a pipe, a device) grows as it is read, so a
-// source without end runs into the memory limit and is reported as such.
+// Reads from fd to its end into contents.
 ReadStatus read_all(int fd, std::string& contents)
 {
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode))
-        return ReadStatus::cant_open;
-    constexpr std::size_t chunk = 1 << 16;
+    contents.clear();
     try {
-        contents.clear();
-        std::size_t filled = 0;
-        contents.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0);
+        std::string chunk(1 << 16, '\0');
         for (;;) {
-            if (filled == contents.size())
-                contents.resize(filled + chunk);
-            const ssize_t got = ::read(fd, contents.data() + filled, contents.size() - filled);
+            const ssize_t got = ::read(fd, chunk.data(), chunk.size());
             if (got == 0)
-                break;
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                contents.clear();
+                return ReadStatus::ok;
+            if (got < 0 && errno != EINTR)
                 return ReadStatus::cant_read;
-            }
-            filled += static_cast<std::size_t>(got);
+            if (got > 0)
+                contents.append(chunk, 0, static_cast<std::size_t>(got));
         }
-        contents.resize(filled);
     } catch (const std::bad_alloc&) {
-        contents = std::string();
-        return ReadStatus::no_memory;
-    } catch (const std::length_error&) {
-        contents = std::string();
+        std::string().swap(contents);
         return ReadStatus::no_memory;
     }
-    return ReadStatus::ok;
 }
 
 std::string directory_of(const std::string& path)
@@ -248,13 +231,45 @@ bool same_file(const std::string& first, const std::string& second)
     return a && b && *a == *b;
 }
 
-ReadStatus read_file(const std::string& name, std::string& contents)
+InputFile::InputFile(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC))
 {
-    contents.clear();
-    Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
-    if (!file.is_open())
-        return ReadStatus::cant_open;
-    return read_all(file.get(), contents);
+    struct stat info;
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode))
+        return;
+    status_ = ReadStatus::ok;
+    regular_ = S_ISREG(info.st_mode);
+    size_ = regular_ ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
+InputFile::~InputFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+ReadStatus InputFile::read(const std::function<void(std::string_view)>& take)
+{
+    if (status_ != ReadStatus::ok)
+        return status_;
+    try {
+        std::string chunk(1 << 16, '\0');
+        for (off_t offset = 0;;) {
+            const ssize_t got = regular_ ? ::pread(fd_, chunk.data(), chunk.size(), offset)
+                                         : ::read(fd_, chunk.data(), chunk.size());
+            if (got == 0)
+                return ReadStatus::ok;
+            if (got < 0 && errno != EINTR)
+                return ReadStatus::cant_read;
+            if (got > 0) {
+                take(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+                offset += got;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return ReadStatus::no_memory;
+    } catch (const std::length_error&) {
+        return ReadStatus::no_memory;
+    }
 }
 
 WriteStatus check_replaceable(const std::string& name)

@@ -29,8 +29,30 @@ enum class ReadStatus {
     no_memory, // the file is larger than the memory the run may have
 };
 
-// Reads every byte of the file called name into contents.
-ReadStatus read_file(const std::string& name, std::string& contents);
+// A file opened for reading. A regular file is read from its start each
+// time, as often as wanted, and its size is known beforehand; anything else
+// (a pipe, a terminal, a device) is read once, as it comes.
+class InputFile {
+public:
+    explicit InputFile(const std::string& name);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    ReadStatus status() const { return status_; }
+    bool is_regular() const { return regular_; }
+    std::size_t size() const { return size_; } // of a regular file
+
+    // Hands every byte to take, a chunk at a time. Running out of memory in
+    // take is reported as no_memory.
+    ReadStatus read(const std::function<void(std::string_view)>& take);
+
+private:
+    int fd_ = -1;
+    ReadStatus status_ = ReadStatus::cant_open;
+    bool regular_ = false;
+    std::size_t size_ = 0;
+};
 
 // How a replacement ended; every failure leaves the file as it was.
 enum class WriteStatus {

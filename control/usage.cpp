@@ -64,14 +64,14 @@ Failure write_failure(WriteStatus status, const std::string& name)
     }
 }
 
-std::string read_or_fail(const std::string& name, OnFailure on_failure)
+void read_or_fail(const std::string& name, OnFailure on_failure, const std::function<ReadStatus(InputFile&)>& read)
 {
     // The file may be the terminal itself: what was printed shows first.
     std::fflush(stdout);
-    std::string contents;
-    const ReadStatus status = read_file(name, contents);
+    InputFile file(name);
+    const ReadStatus status = file.status() == ReadStatus::ok ? read(file) : file.status();
     if (status == ReadStatus::ok)
-        return contents;
+        return;
     if (on_failure == OnFailure::usage)
         fail_with_usage(read_failure(status, name));
     fail(read_failure(status, name));

@@ -2,6 +2,7 @@
 // colour back to normal before it prints its line.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,8 @@ struct Failure {
 std::string read_failure(ReadStatus status, const std::string& name);
 Failure write_failure(WriteStatus status, const std::string& name);
 
-// The whole file called name, or the end of the run with its failure line
-// (and the usage screen when with_usage is set).
+// Opens the file called name and hands it to read, which reads it. A file
+// that cannot be opened or read ends the run with its failure line (and
+// the usage screen, when asked for).
 enum class OnFailure { end, usage };
-std::string read_or_fail(const std::string& name, OnFailure on_failure);
+void read_or_fail(const std::string& name, OnFailure on_failure, const std::function<ReadStatus(InputFile&)>& read);

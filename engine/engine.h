@@ -3,8 +3,10 @@
 // on the run-wide texts of state/run_state.h.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // --- Work text -------------------------------------------------------------------
 
@@ -23,8 +25,9 @@ void restore_arrows();
 // The preparation of a raw text, without any file.
 std::string prepare_text(std::string_view raw);
 
-// Replaces, from left to right, each occurrence of from by to.
-std::string replace_marks(std::string_view text, std::string_view from, std::string_view to);
+// Replaces in text, from left to right, each occurrence of from by to, which
+// must not be longer.
+void replace_marks(std::string& text, std::string_view from, std::string_view to);
 
 // --- Dictionary ------------------------------------------------------------------
 
@@ -48,6 +51,14 @@ std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos);
 // Prints the pass header, then runs the pass.
 void translate_pass();
 
-// Translates work_text into out_text, appending, step by step.
+// Translates work_text into out_text, appending, step by step: each word is
+// looked up in dict_text, and its translation (or the word itself) is
+// followed by one space; line ends stay.
 void run_pass();
+
+// --- Dictionary lookup ------------------------------------------------------------
+
+// Where each key first occurs in dict: what find_text(dict, key) says, found
+// for all the keys together in one sweep of dict.
+std::vector<std::ptrdiff_t> find_keys(std::string_view dict, const std::vector<std::string>& keys);
 

@@ -71,10 +71,10 @@ void deliver_results()
     // When words were added, the new translation is shown while it is written.
     if (added_count > 0)
         announce_translation();
-    const std::string closed = close_up(out_text);
+    close_up_in_place(out_text);
     if (added_count > 0)
-        page_to_console(closed);
-    write_output(names.first, closed);
-    write_output(names.second, closed);
+        page_to_console(out_text);
+    write_output(names.first, out_text);
+    write_output(names.second, out_text);
     show_closing_line(names);
 }

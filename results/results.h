@@ -19,8 +19,9 @@ void extend_dictionary();
 void announce_translation();
 
 // text with every padded punctuation mark (space, mark, space) closed up
-// to the mark alone.
+// to the mark alone: as a copy, or in place.
 std::string close_up(std::string_view text);
+void close_up_in_place(std::string& text);
 
 // The footer appended to the text before it is written.
 std::string footer_text();

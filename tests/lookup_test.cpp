@@ -1,14 +1,22 @@
-#include "engine/dictionary_index.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "control/console.h"
+#include "engine/engine.h"
 
 namespace {
 
-TEST(DictionaryIndex, AgreesWithThePlainSearchOnChosenKeys)
+// find_keys answers every key as find_text would, each key on its own.
+void expect_plain_answers(const std::string& dict, const std::vector<std::string>& keys)
+{
+    const std::vector<std::ptrdiff_t> positions = find_keys(dict, keys);
+    ASSERT_EQ(positions.size(), keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        ASSERT_EQ(positions[i], find_text(dict, keys[i])) << dict << " / " << keys[i];
+}
+
+TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
 {
     const std::string dicts[] = {
         "_still_->~ztill_ _cat_->~kat_",
@@ -20,34 +28,22 @@ TEST(DictionaryIndex, AgreesWithThePlainSearchOnChosenKeys)
         "",
         "_",
         std::string("_n\0l_->~z\x1a_", 11),
+        "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
     };
-    const std::string keys[] = {
+    const std::vector<std::string> keys = {
         "_still_", "_cat_", "~kat_", "~ztill_", "__", "~_", "_c_", "_d_", "~d_", "_b_",
         "_fish_", "~phish_", "~fesh_", "~y_", "~x~y_", "_x_", "_~_", "_->~b_", "_a_->~b_",
         "~~_", "___", "_nope_", "_ _", std::string("_n\0l_", 5), std::string("~z\x1a_", 4),
+        "_snake_case_", "_case_->~snek_", "~c_", "~b~c_", "~a~b~c_", "_a~b_", "~snek_ _snake_",
+        "_", "~", "x", "", "_cat", "cat_", "_cat_",
     };
-    for (const std::string& dict : dicts) {
-        DictionaryIndex index;
-        index.build(dict);
-        for (const std::string& key : keys)
-            EXPECT_EQ(index.find_key(dict, key), find_text(dict, key)) << dict << " / " << key;
-    }
-}
-
-TEST(DictionaryIndex, AnIndexOfAnotherTextIsNotUsed)
-{
-    const std::string first = "_a_->~b_";
-    const std::string second = "_z_->~y_ _a_->~c_";
-    DictionaryIndex index;
-    index.build(first);
-    EXPECT_EQ(index.find_key(second, "_a_"), 9);
-    index.clear();
-    EXPECT_EQ(index.find_key(first, "_a_"), 0);
+    for (const std::string& dict : dicts)
+        expect_plain_answers(dict, keys);
 }
 
 // Random dictionaries from a small alphabet rich in the bytes that matter,
 // looked up with keys cut from the dictionary itself and made up.
-TEST(DictionaryIndex, AgreesWithThePlainSearchOnRandomDictionaries)
+TEST(FindKeys, AgreesWithThePlainSearchOnRandomDictionaries)
 {
     std::mt19937 random(20261207);
     const std::string alphabet = "__~~->ab A|]\"";
@@ -57,8 +53,7 @@ TEST(DictionaryIndex, AgreesWithThePlainSearchOnRandomDictionaries)
         const std::size_t length = pick(60);
         for (std::size_t i = 0; i < length; ++i)
             dict.push_back(alphabet[pick(alphabet.size())]);
-        DictionaryIndex index;
-        index.build(dict);
+        std::vector<std::string> keys;
         for (int probe = 0; probe < 20; ++probe) {
             std::string key(1, probe % 2 ? '~' : '_');
             if (!dict.empty() && probe % 3 == 0) {
@@ -69,8 +64,9 @@ TEST(DictionaryIndex, AgreesWithThePlainSearchOnRandomDictionaries)
                     key.push_back("ab~_ "[pick(5)]);
             }
             key.push_back('_');
-            ASSERT_EQ(index.find_key(dict, key), find_text(dict, key)) << dict << " / " << key;
+            keys.push_back(key);
         }
+        expect_plain_answers(dict, keys);
     }
 }
 
