@@ -20,6 +20,8 @@ KeySearch::KeySearch() : nodes_(1), edge_keys_(256, 0), edge_targets_(256, none)
 
 std::uint32_t KeySearch::child(std::uint32_t node, unsigned char byte) const
 {
+    if (const std::int32_t row = nodes_[node].row; row >= 0)
+        return rows_[static_cast<std::size_t>(row) * 256 + byte];
     const std::uint64_t key = edge_key(node, byte);
     const std::size_t mask = edge_keys_.size() - 1;
     for (std::size_t slot = edge_slot(key, mask);; slot = (slot + 1) & mask) {
@@ -63,6 +65,11 @@ void KeySearch::add_child(std::uint32_t node, unsigned char byte, std::uint32_t 
 
 void KeySearch::add(std::string_view key, std::uint32_t id)
 {
+    if (!rows_.empty()) { // rows are made for a finished trie
+        for (Node& node : nodes_)
+            node.row = -1;
+        rows_.clear();
+    }
     std::uint32_t node = 0;
     for (const char ch : key) {
         const auto byte = static_cast<unsigned char>(ch);
@@ -84,6 +91,20 @@ void KeySearch::add(std::string_view key, std::uint32_t id)
 // Breadth first, so that a node's fail link is settled before its children's.
 void KeySearch::link_failures()
 {
+    // Rows for the root and its children, filled from the edge table before
+    // child() reads them.
+    rows_.clear();
+    std::vector<std::uint32_t> shallow{0};
+    for (std::uint32_t c = nodes_[0].first_child; c != none; c = nodes_[c].next_sibling)
+        shallow.push_back(c);
+    std::vector<std::uint32_t> rows(shallow.size() * 256, none);
+    for (std::size_t r = 0; r < shallow.size(); ++r)
+        for (std::uint32_t c = nodes_[shallow[r]].first_child; c != none; c = nodes_[c].next_sibling)
+            rows[r * 256 + nodes_[c].byte] = c;
+    rows_.swap(rows);
+    for (std::size_t r = 0; r < shallow.size(); ++r)
+        nodes_[shallow[r]].row = static_cast<std::int32_t>(r);
+
     std::vector<std::uint32_t> queue;
     queue.reserve(nodes_.size());
     for (std::uint32_t c = nodes_[0].first_child; c != none; c = nodes_[c].next_sibling)

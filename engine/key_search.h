@@ -31,6 +31,7 @@ private:
         std::uint32_t next_sibling = none;
         std::uint32_t depth = 0;
         std::int64_t id = -1;    // the key ending here, or -1
+        std::int32_t row = -1;   // its row of rows_, for the root and its children
         unsigned char byte = 0; // on the edge from the parent
     };
 
@@ -39,6 +40,9 @@ private:
     void link_failures();
 
     std::vector<Node> nodes_;
+    // The children of the root and of its children, 256 to a row: the sweep
+    // spends most of its steps there, so they are looked up directly.
+    std::vector<std::uint32_t> rows_;
     // Edges in an open-addressing table: (node << 8 | byte) + 1 -> child.
     std::vector<std::uint64_t> edge_keys_;
     std::vector<std::uint32_t> edge_targets_;

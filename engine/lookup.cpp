@@ -86,6 +86,7 @@ void DictionaryLookup::expect(std::string_view word)
     if (in_segments(word)) {
         const std::size_t shape = shape_of(word.size(), first);
         shapes_[shape / 64] |= std::uint64_t{1} << (shape % 64);
+        any_shape_ = true;
     } else {
         std::string folded(word);
         folded.front() = first;
@@ -169,7 +170,8 @@ void DictionaryLookup::build(std::string_view dict)
     dict_ = dict;
     if (dict_.empty())
         return; // nothing is found in an empty text, not even an empty key
-    index_segments();
+    if (any_shape_)
+        index_segments();
     if (!others_.empty())
         search_the_others();
 }

@@ -66,6 +66,7 @@ private:
     std::string_view dict_;
     // Which (length, first byte) pairs the expected words have.
     std::array<std::uint64_t, 64 * 256 / 64> shapes_{};
+    bool any_shape_ = false;
     // The segments of wanted shapes, first occurrence of each word only, in
     // open addressing with linear probing: a slot holds 16 bits of the hash
     // and the key's position + 1, or 0 when free; at most half are in use.
