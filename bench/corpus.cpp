@@ -5,9 +5,8 @@
 
 namespace {
 
-const char* const syllables[] = {"ba", "ko", "ri", "tu", "me", "sa", "lo", "ni", "pe", "du",
-                                  "fa", "gi", "ho", "ju", "ke", "la", "mo", "nu", "pi", "ro",
-                                  "se", "ta", "vo", "wi", "za", "be", "ci", "do", "fu", "ga"};
+const char* const syllables[] = {"ba", "ko", "ri", "tu", "me", "sa", "lo", "ni", "pe", "du", "fa", "gi", "ho", "ju",
+    "ke", "la", "mo", "nu", "pi", "ro", "se", "ta", "vo", "wi", "za", "be", "ci", "do", "fu", "ga"};
 constexpr int syllable_count = 30;
 
 std::string spelled(int n, int minimum_syllables)

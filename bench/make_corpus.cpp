@@ -39,11 +39,10 @@ int main(int argc, char** argv)
         plain += "snakecase" + std::to_string(n) + "\n";
     }
     const bool written = write_file(dir + "/quogo.dic", make_dictionary(entries)) &&
-                         write_file(dir + "/big1.txt", make_story(1 << 20, entries, 1)) &&
-                         write_file(dir + "/big4.txt", make_story(4 << 20, entries, 4)) &&
-                         make_folder(dir + "/wide") &&
-                         write_file(dir + "/wide/quogo.dic", make_dictionary(260000)) &&
-                         write_file(dir + "/wide/snake.txt", snake) && write_file(dir + "/wide/plain.txt", plain);
+        write_file(dir + "/big1.txt", make_story(1 << 20, entries, 1)) &&
+        write_file(dir + "/big4.txt", make_story(4 << 20, entries, 4)) && make_folder(dir + "/wide") &&
+        write_file(dir + "/wide/quogo.dic", make_dictionary(260000)) && write_file(dir + "/wide/snake.txt", snake) &&
+        write_file(dir + "/wide/plain.txt", plain);
     if (!written) {
         std::fprintf(stderr, "make_corpus: cannot write into %s\n", dir.c_str());
         return 1;

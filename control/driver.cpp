@@ -2,8 +2,8 @@
 #include <string>
 
 #include "control/console.h"
-#include "control/files.h"
 #include "control/driver.h"
+#include "control/files.h"
 #include "control/signals.h"
 #include "engine/engine.h"
 #include "results/results.h"
@@ -82,7 +82,6 @@ void run_quogtran(int argc, const char* const* argv)
     load_dictionary();
     prepare_work_text();
     protect_arrows();
-    out_text.clear();
     run_chain();
     std::string().swap(work_text); // the last pass's input, needed no more
     restore_arrows();

@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <new>
 #include <stdexcept>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@ namespace {
 // Closes a file descriptor when it goes out of scope.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+    explicit Descriptor(int fd) : fd_(fd) { }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     ~Descriptor()
@@ -103,7 +103,9 @@ std::optional<std::string> final_target(std::string path)
         if (length < 0)
             return path;
         link.resize(static_cast<std::size_t>(length));
-        path = link.front() == '/' ? link : directory_of(path) + "/" + link;
+        if (link.front() != '/')
+            link.insert(0, directory_of(path) + "/");
+        path = std::move(link);
     }
     return std::nullopt;
 }
@@ -154,7 +156,7 @@ public:
     bool created() const { return created_; }
 
     // Gives the new file the owner, group and mode of the one it replaces.
-    WriteStatus take_attributes_of(const struct stat& original)
+    WriteStatus take_attributes_of(const struct stat& original) const
     {
         struct stat mine;
         if (::fstat(fd_, &mine) != 0)
@@ -166,7 +168,7 @@ public:
         return ::fchmod(fd_, original.st_mode & 07777) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
     }
 
-    WriteStatus take_default_mode()
+    WriteStatus take_default_mode() const
     {
         return ::fchmod(fd_, new_file_mode()) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
     }
@@ -254,8 +256,8 @@ ReadStatus InputFile::read(const std::function<void(std::string_view)>& take)
     try {
         std::string chunk(1 << 16, '\0');
         for (off_t offset = 0;;) {
-            const ssize_t got = regular_ ? ::pread(fd_, chunk.data(), chunk.size(), offset)
-                                         : ::read(fd_, chunk.data(), chunk.size());
+            const ssize_t got =
+                regular_ ? ::pread(fd_, chunk.data(), chunk.size(), offset) : ::read(fd_, chunk.data(), chunk.size());
             if (got == 0)
                 return ReadStatus::ok;
             if (got < 0 && errno != EINTR)
@@ -284,8 +286,7 @@ WriteStatus check_replaceable(const std::string& name)
         return WriteStatus::cant_open;
     if (!S_ISREG(info.st_mode))
         return WriteStatus::ok; // opened when written, as a plain open would
-    return may_write(*target) && may_create_in(directory_of(*target)) ? WriteStatus::ok
-                                                                      : WriteStatus::cant_open;
+    return may_write(*target) && may_create_in(directory_of(*target)) ? WriteStatus::ok : WriteStatus::cant_open;
 }
 
 WriteStatus replace_file(const std::string& name, std::string_view content)
@@ -311,8 +312,7 @@ WriteStatus replace_file(const std::string& name, std::string_view content)
     return temp.write_and_rename(content, *target);
 }
 
-WriteStatus update_file(const std::string& name,
-                        const std::function<std::optional<std::string>(std::string)>& change)
+WriteStatus update_file(const std::string& name, const std::function<std::optional<std::string>(std::string)>& change)
 {
     const auto target = final_target(name);
     if (!target)

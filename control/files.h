@@ -13,7 +13,7 @@
 struct FileIdentity {
     unsigned long long device = 0;
     unsigned long long inode = 0;
-    auto operator<=>(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default; // NOLINT(modernize-use-nullptr): a false alarm on <=>
 };
 
 // The identity of the file a name leads to, links followed, when it exists.
@@ -77,8 +77,7 @@ WriteStatus replace_file(const std::string& name, std::string_view content);
 // receives the content on disk and returns the new content, or nothing when
 // the file should stay as it is. Concurrent updates by other runs queue up
 // and each sees the others' result.
-WriteStatus update_file(const std::string& name,
-                        const std::function<std::optional<std::string>(std::string)>& change);
+WriteStatus update_file(const std::string& name, const std::function<std::optional<std::string>(std::string)>& change);
 
 // Removes the temporary file of a replacement in progress. Safe to call from
 // a signal handler.

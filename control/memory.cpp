@@ -6,30 +6,30 @@
 
 namespace {
 
-std::uintptr_t round_up(std::uintptr_t at, std::uintptr_t unit)
+// How far past data the first multiple of unit lies (0 when data is one).
+std::size_t to_boundary(const char* data, std::size_t unit)
 {
-    return (at + unit - 1) & ~(unit - 1);
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    return (unit - address % unit) % unit;
 }
 
-std::uintptr_t round_down(std::uintptr_t at, std::uintptr_t unit)
+// Applies advice to the whole units of unit bytes within [data, data + bytes).
+void advise(char* data, std::size_t bytes, std::size_t unit, int advice)
 {
-    return at & ~(unit - 1);
+    const std::size_t skip = to_boundary(data, unit);
+    if (bytes <= skip)
+        return;
+    const std::size_t whole = (bytes - skip) / unit * unit;
+    if (whole > 0)
+        ::madvise(data + skip, whole, advice);
 }
 
 } // namespace
 
 void map_now(void* data, std::size_t bytes)
 {
-    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    char* const start = static_cast<char*>(data);
     // Whole 2 MiB stretches may take huge pages: one fault maps all of one.
-    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    const std::uintptr_t huge_first = round_up(start, huge);
-    const std::uintptr_t huge_last = round_down(start + bytes, huge);
-    if (huge_last > huge_first)
-        ::madvise(reinterpret_cast<void*>(huge_first), huge_last - huge_first, MADV_HUGEPAGE);
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t first = round_up(start, page);
-    const std::uintptr_t last = round_down(start + bytes, page);
-    if (last > first)
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+    advise(start, bytes, std::size_t{2} << 20, MADV_HUGEPAGE);
+    advise(start, bytes, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)), MADV_POPULATE_WRITE);
 }

@@ -18,8 +18,7 @@ inline void reserve_mapped(std::string& text, std::size_t size)
     map_now(text.data(), text.capacity());
 }
 
-template <typename T>
-void reserve_mapped(std::vector<T>& items, std::size_t size)
+template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t size)
 {
     items.reserve(size);
     map_now(items.data(), items.capacity() * sizeof(T));

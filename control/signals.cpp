@@ -12,13 +12,12 @@
 namespace {
 
 // Every catchable signal whose default action ends the process.
-constexpr int fatal_signals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,   SIGABRT,
-                                 SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
-                                 SIGSEGV, SIGBUS,  SIGFPE,  SIGILL};
+constexpr int fatal_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
+    SIGVTALRM, SIGPROF, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
 void set_action(int signal_number, void (*handler)(int))
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -57,7 +56,7 @@ extern "C" void stop_politely(int signal_number)
 // A signal the caller had ignored (nohup, a background job) stays ignored.
 void handle_unless_ignored(int signal_number, void (*handler)(int))
 {
-    struct sigaction current {};
+    struct sigaction current { };
     if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
         return;
     set_action(signal_number, handler);

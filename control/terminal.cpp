@@ -8,7 +8,7 @@
 
 namespace {
 
-struct termios user_settings;               // what the user had, while borrowed
+struct termios user_settings;                // what the user had, while borrowed
 volatile std::sig_atomic_t borrowed_for = 0; // 0, or 1 + the Borrow kind in force
 
 termios settings_for(Borrow kind, const termios& user)
@@ -18,7 +18,7 @@ termios settings_for(Borrow kind, const termios& user)
         // Bytes arrive one by one without Enter and are not shown; ISIG is
         // left as the user has it, so Ctrl-C and Ctrl-Z still work.
         wanted.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        wanted.c_cc[VMIN] = 1; // block until one byte is there ...
+        wanted.c_cc[VMIN] = 1;  // block until one byte is there ...
         wanted.c_cc[VTIME] = 0; // ... however long that takes
     } else {
         // The kernel's line editing, with the user's erase, kill, word-erase
@@ -34,8 +34,8 @@ termios settings_for(Borrow kind, const termios& user)
 
 bool same_settings(const termios& a, const termios& b)
 {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+        std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
 // Async-signal-safe: tcgetattr and tcsetattr only.

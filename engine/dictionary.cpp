@@ -25,7 +25,7 @@ void drop_line_ends(std::string& text)
         while (end < text.size() && text[end] != '\n' && text[end] != '\r')
             ++end;
         std::copy(text.begin() + static_cast<std::ptrdiff_t>(read), text.begin() + static_cast<std::ptrdiff_t>(end),
-                  text.begin() + static_cast<std::ptrdiff_t>(write));
+            text.begin() + static_cast<std::ptrdiff_t>(write));
         write += end - read;
         read = end + 1;
     }
@@ -42,7 +42,6 @@ void take_dictionary(std::string contents)
     chain_pos = find_text(dict_text, "|");
     if (chain_pos != not_found)
         next_dict_name = link_name(dict_text, chain_pos);
-
 }
 
 void load_dictionary()

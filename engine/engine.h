@@ -61,4 +61,3 @@ void run_pass();
 // Where each key first occurs in dict: what find_text(dict, key) says, found
 // for all the keys together in one sweep of dict.
 std::vector<std::ptrdiff_t> find_keys(std::string_view dict, const std::vector<std::string>& keys);
-

@@ -16,7 +16,7 @@ std::size_t edge_slot(std::uint64_t key, std::size_t mask)
 
 } // namespace
 
-KeySearch::KeySearch() : nodes_(1), edge_keys_(256, 0), edge_targets_(256, none) {}
+KeySearch::KeySearch() : nodes_(1), edge_keys_(256, 0), edge_targets_(256, none) { }
 
 std::uint32_t KeySearch::child(std::uint32_t node, unsigned char byte) const
 {
@@ -157,8 +157,8 @@ void KeySearch::run(std::string_view text, const std::function<void(std::uint32_
         // Every key ending here lies on the chain of next_key links. A key
         // already reported occurred earlier, and so did every key on the
         // chain after it (they are its suffixes): the walk stops there.
-        for (std::uint32_t node = nodes_[state].id >= 0 ? state : nodes_[state].next_key;
-             node != 0 && !reported[node]; node = nodes_[node].next_key) {
+        for (std::uint32_t node = nodes_[state].id >= 0 ? state : nodes_[state].next_key; node != 0 && !reported[node];
+             node = nodes_[node].next_key) {
             reported[node] = true;
             --keys_left;
             found(static_cast<std::uint32_t>(nodes_[node].id), at + 1 - nodes_[node].depth);

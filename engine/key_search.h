@@ -30,8 +30,8 @@ private:
         std::uint32_t first_child = none; // children, for the breadth-first walk
         std::uint32_t next_sibling = none;
         std::uint32_t depth = 0;
-        std::int64_t id = -1;    // the key ending here, or -1
-        std::int32_t row = -1;   // its row of rows_, for the root and its children
+        std::int64_t id = -1;   // the key ending here, or -1
+        std::int32_t row = -1;  // its row of rows_, for the root and its children
         unsigned char byte = 0; // on the edge from the parent
     };
 

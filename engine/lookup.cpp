@@ -56,9 +56,7 @@ std::size_t shape_of(std::size_t length, char first)
 
 } // namespace
 
-DictionaryLookup::DictionaryLookup(char prefix, bool fold_capitals) : prefix_(prefix), fold_capitals_(fold_capitals)
-{
-}
+DictionaryLookup::DictionaryLookup(char prefix, bool fold_capitals) : prefix_(prefix), fold_capitals_(fold_capitals) { }
 
 char DictionaryLookup::first_of(std::string_view word) const
 {
@@ -71,7 +69,8 @@ char DictionaryLookup::first_of(std::string_view word) const
 // A word holding no '_' (and, for '~', no '~') is one segment of a key.
 bool DictionaryLookup::in_segments(std::string_view word) const
 {
-    return std::none_of(word.begin(), word.end(), [this](char ch) { return ch == '_' || (ch == '~' && prefix_ == '~'); });
+    return std::none_of(
+        word.begin(), word.end(), [this](char ch) { return ch == '_' || (ch == '~' && prefix_ == '~'); });
 }
 
 bool DictionaryLookup::wanted(std::size_t length, char first) const
@@ -97,8 +96,7 @@ void DictionaryLookup::expect(std::string_view word)
 // Calls visit(key position, segment) for each segment of the dictionary, in
 // order: '_' keys stand at an underscore and run to the next; '~' keys stand
 // at the last '~' before an underscore (and after the one before it).
-template <typename Visit>
-void DictionaryLookup::for_each_segment(Visit visit) const
+template <typename Visit> void DictionaryLookup::for_each_segment(Visit visit) const
 {
     if (prefix_ == '_') {
         for (std::size_t at = dict_.find('_'), next; at != std::string_view::npos; at = next) {
@@ -123,7 +121,7 @@ bool DictionaryLookup::segment_at(std::size_t key_pos, const Prepared& word) con
     if (key_pos + 1 + length >= dict_.size() || dict_[key_pos + 1 + length] != '_')
         return false;
     return length == 0 ||
-           (dict_[key_pos + 1] == word.first && dict_.compare(key_pos + 2, length - 1, word.word.substr(1)) == 0);
+        (dict_[key_pos + 1] == word.first && dict_.compare(key_pos + 2, length - 1, word.word.substr(1)) == 0);
 }
 
 void DictionaryLookup::index_segments()
@@ -162,7 +160,8 @@ void DictionaryLookup::search_the_others()
         search.add(std::string(1, prefix_) + word + "_", static_cast<std::uint32_t>(answers.size()));
         answers.push_back(&answer);
     }
-    search.run(dict_, [&](std::uint32_t id, std::size_t position) { *answers[id] = static_cast<std::ptrdiff_t>(position); });
+    search.run(
+        dict_, [&](std::uint32_t id, std::size_t position) { *answers[id] = static_cast<std::ptrdiff_t>(position); });
 }
 
 void DictionaryLookup::build(std::string_view dict)

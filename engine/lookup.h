@@ -56,8 +56,7 @@ private:
     bool in_segments(std::string_view word) const;
     bool wanted(std::size_t length, char first) const;
     bool segment_at(std::size_t key_pos, const Prepared& word) const;
-    template <typename Visit>
-    void for_each_segment(Visit visit) const;
+    template <typename Visit> void for_each_segment(Visit visit) const;
     void index_segments();
     void search_the_others();
 

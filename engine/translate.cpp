@@ -15,15 +15,20 @@ namespace {
 // that appending it does not copy the whole text.
 constexpr std::size_t footer_room = 256;
 
-bool is_upper(char ch) { return ch >= 'A' && ch <= 'Z'; }
-bool is_lower(char ch) { return ch >= 'a' && ch <= 'z'; }
+bool is_upper(char ch)
+{
+    return ch >= 'A' && ch <= 'Z';
+}
+bool is_lower(char ch)
+{
+    return ch >= 'a' && ch <= 'z';
+}
 
 // The steps of a pass over text: a line end (a word's space LF, or a bare
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
 // text is one step, the empty word.
-template <typename LineEnd, typename Word>
-void walk_steps(std::string_view text, LineEnd line_end, Word word)
+template <typename LineEnd, typename Word> void walk_steps(std::string_view text, LineEnd line_end, Word word)
 {
     std::size_t at = 0;
     do {
@@ -105,7 +110,8 @@ void translate_steps(const DictionaryLookup& lookup)
     std::size_t walked = 0;
     std::size_t done = 0;
     const auto finish_one = [&] {
-        if (const auto& soon = pending[(done + ahead / 2) % ahead]; done + ahead / 2 < walked && soon.word.data() != nullptr)
+        if (const auto& soon = pending[(done + ahead / 2) % ahead];
+            done + ahead / 2 < walked && soon.word.data() != nullptr)
             lookup.fetch_candidate(soon);
         const DictionaryLookup::Prepared& step = pending[done++ % ahead];
         if (step.word.data() == nullptr)
@@ -119,7 +125,10 @@ void translate_steps(const DictionaryLookup& lookup)
         pending[walked++ % ahead] = step;
     };
     walk_steps(
-        work_text, [&] { start_one({std::string_view(), '\0', 0}); },
+        work_text,
+        [&] {
+            start_one({std::string_view(), '\0', 0});
+        },
         [&](std::string_view word) { start_one(lookup.prepare(word)); });
     while (done < walked)
         finish_one();
@@ -130,7 +139,8 @@ void translate_steps(const DictionaryLookup& lookup)
 void run_pass()
 {
     DictionaryLookup lookup(untranslate ? '~' : '_', true);
-    walk_steps(work_text, [] {}, [&](std::string_view word) { lookup.expect(word); });
+    walk_steps(
+        work_text, [] {}, [&](std::string_view word) { lookup.expect(word); });
     lookup.build(dict_text);
     // Room for a text a quarter longer than the work text, mapped at once;
     // a longer one grows as any text does.
@@ -176,7 +186,8 @@ std::vector<std::ptrdiff_t> find_keys(std::string_view dict, const std::vector<s
     }
     for (DictionaryLookup& lookup : lookups)
         lookup.build(dict);
-    others.run(dict, [&](std::uint32_t id, std::size_t position) { positions[id] = static_cast<std::ptrdiff_t>(position); });
+    others.run(
+        dict, [&](std::uint32_t id, std::size_t position) { positions[id] = static_cast<std::ptrdiff_t>(position); });
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const std::string_view key = keys[i];
         if (const int l = lookup_of(key); l >= 0)

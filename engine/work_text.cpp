@@ -84,7 +84,7 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
         read += from.size();
         const std::size_t next = std::min(text.find(from, read), text.size());
         std::copy(text.begin() + static_cast<std::ptrdiff_t>(read), text.begin() + static_cast<std::ptrdiff_t>(next),
-                  text.begin() + static_cast<std::ptrdiff_t>(write));
+            text.begin() + static_cast<std::ptrdiff_t>(write));
         write += next - read;
         read = next == text.size() ? std::string::npos : next;
     }

@@ -8,12 +8,12 @@
 #include "engine/engine.h"
 #include "state/run_state.h"
 
-#define FUZZ_CHECK(condition)                                                       \
-    do {                                                                            \
-        if (!(condition)) {                                                         \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                           \
-        }                                                                           \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);                         \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 // One translation pass over work_text, without the header translate_pass prints.

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "control/console.h"
 #include "control/files.h"
 #include "control/usage.h"
@@ -26,15 +28,23 @@ OutputNames output_names(std::string_view input_name, bool untranslating)
     return {base + (untranslating ? ".txt" : ".qgo"), base + ".htm"};
 }
 
+std::string clash(const std::string& name, const std::vector<std::string>& dictionaries)
+{
+    if (same_file(name, in_name))
+        return "\nWriting " + name + " would destroy the input file\n";
+    const auto read = std::find_if(dictionaries.begin(), dictionaries.end(),
+        [&](const std::string& dictionary) { return same_file(name, dictionary); });
+    if (read == dictionaries.end())
+        return {};
+    return "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
+}
+
 void check_output_names()
 {
     const OutputNames names = output_names(in_name, untranslate != 0);
-    for (const std::string* output : {&names.first, &names.second}) {
-        if (same_file(*output, in_name))
-            fail_with_usage("\nWriting " + *output + " would destroy the input file\n");
-        if (same_file(*output, dict_name))
-            fail_with_usage("\nWriting " + *output + " would destroy the dictionary " + dict_name + "\n");
-    }
+    for (const std::string* output : {&names.first, &names.second})
+        if (const std::string why = clash(*output, {dict_name}); !why.empty())
+            fail_with_usage(why);
 }
 
 namespace {

@@ -43,8 +43,7 @@ namespace {
 
 // Shows text a page at a time; each page goes through show first. Closing up
 // never crosses a line end, so a page can be closed up on its own.
-template <typename Show>
-void page_through(std::string_view text, Show show)
+template <typename Show> void page_through(std::string_view text, Show show)
 {
     int lines = 0;
     std::size_t start = 0;

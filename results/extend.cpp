@@ -54,8 +54,8 @@ std::optional<Pair> split_pair(std::string_view line)
 
 bool holds_control_byte(std::string_view line)
 {
-    return std::any_of(line.begin(), line.end(),
-                       [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; });
+    return std::any_of(
+        line.begin(), line.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; });
 }
 
 // Why a typed line cannot go into the dictionary, or empty when it can. A
@@ -151,8 +151,8 @@ void drop_pairs_found_in(std::string_view dictionary)
 // be the input file of this run.
 Failure save_in_dictionary()
 {
-    if (same_file(dict_name, in_name))
-        return {"\nWriting " + dict_name + " would destroy the input file\n", true};
+    if (std::string why = clash(dict_name, {}); !why.empty())
+        return {std::move(why), true};
     const WriteStatus status = update_file(dict_name, [](std::string on_disk) -> std::optional<std::string> {
         drop_line_ends(on_disk);
         drop_pairs_found_in(on_disk);
@@ -167,11 +167,8 @@ Failure save_in_dictionary()
 Failure save_in_message_file(const std::string& group)
 {
     const std::string name(message_file);
-    if (same_file(name, in_name))
-        return {"\nWriting " + name + " would destroy the input file\n", true};
-    for (const std::string& dictionary : dictionaries_loaded)
-        if (same_file(name, dictionary))
-            return {"\nWriting " + name + " would destroy the dictionary " + dictionary + "\n", true};
+    if (std::string why = clash(name, dictionaries_loaded); !why.empty())
+        return {std::move(why), true};
     const WriteStatus status = replace_file(name, group);
     return status == WriteStatus::ok ? Failure{} : write_failure(status, name);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The first display of out_text, a page of 20 lines at a time.
 void show_text();
@@ -33,6 +34,11 @@ struct OutputNames {
 
 // The base is the input name cut at the first "." of its file-name part.
 OutputNames output_names(std::string_view input_name, bool untranslating);
+
+// Why writing name would destroy a file the run reads: the input, or one of
+// dictionaries; empty when it would not. Names are compared by the files
+// they lead to, links followed.
+std::string clash(const std::string& name, const std::vector<std::string>& dictionaries);
 
 // Refuses a run whose outputs would overwrite its input or the dictionary
 // in use; called at start-up and after each dictionary of a chain loads,

@@ -8,9 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "state/version.h" // version_text: banner, footer, --version
+
 // --- Constants -------------------------------------------------------------------
 
-constexpr std::string_view version_text = "2.2n";      // banner, footer, --version
 constexpr std::string_view punct_set = "\",.?!;:<>)("; // padded by preparation, closed up by delivery
 constexpr std::string_view line_end_set = "\r\n";      // preparation drops CR and marks LF
 constexpr std::string_view line_end_text = "\n";       // the line end a pass and the footer emit
@@ -42,10 +43,10 @@ extern long long added_count; // written by the dialogue; read by the loader and
 
 // --- Dictionary and chain ---------------------------------------------------------
 
-extern std::string dict_text;      // written by the loader; read by the pass and the dialogue
-extern std::string dict_name;      // written by the driver; read by the loader, pass and dialogue
-extern std::string next_dict_name; // written by the loader; read by the chain loop
-extern std::ptrdiff_t chain_pos;   // written by the loader and the chain loop; read by the chain loop
+extern std::string dict_text;                        // written by the loader; read by the pass and the dialogue
+extern std::string dict_name;                        // written by the driver; read by the loader, pass and dialogue
+extern std::string next_dict_name;                   // written by the loader; read by the chain loop
+extern std::ptrdiff_t chain_pos;                     // written by the loader and the chain loop; read by the chain loop
 extern std::vector<std::string> dictionaries_loaded; // written by the loader; read by the dialogue
 
 constexpr std::ptrdiff_t chain_none = -1; // the loaded dictionary has no link

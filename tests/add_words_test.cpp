@@ -45,9 +45,8 @@ TEST(AddWords, ANewPairIsAddedSavedAndTranslated)
     EXPECT_EQ(box.read("story.qgo"), expected);
     EXPECT_EQ(box.read("story.htm"), expected);
 
-    const std::string tail =
-        "Ztill kat fish.\n\n" + add_prompt("quogo.dic", "still->ztill") + add_prompt("quogo.dic", "fish->phish") +
-        added_message_start +
+    const std::string tail = "Ztill kat fish.\n\n" + add_prompt("quogo.dic", "still->ztill") +
+        add_prompt("quogo.dic", "fish->phish") + added_message_start +
         "\nPlease e-mail them to the Quog Speak makers so that everyone gets them"
         "\n(quog-words@quogtran.example) the following message:\n\n" +
         group + "\n\n\nwhich you will find in the file quogo.msg.\n\x1b[0m\n\nStrike Any Key ...\n" +
@@ -191,8 +190,7 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
         box.write("quogo.dic", two_words);
         const RunResult run = box.run({"story.txt"}, typing({c.line}));
         EXPECT_EQ(run.status, 0) << c.line;
-        EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt("quogo.dic", "still->ztill")),
-                  std::string::npos)
+        EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt("quogo.dic", "still->ztill")), std::string::npos)
             << c.line;
         EXPECT_EQ(box.read("quogo.dic"), two_words) << c.line;
         EXPECT_FALSE(box.exists("quogo.msg")) << c.line;
@@ -212,7 +210,7 @@ TEST(AddWords, ALongPairIsTakenWhole)
 
 struct stat status_of(const Sandbox& box, const std::string& name)
 {
-    struct stat info {};
+    struct stat info { };
     ::stat(box.path(name).c_str(), &info);
     return info;
 }
@@ -245,35 +243,36 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
     };
     const Case cases[] = {
         {"a write past the file-size limit", larger_than_the_limit, Sandbox::Options::first("ulimit -f 2; "),
-         "\nCan't write quogo.dic\n"},
+            "\nCan't write quogo.dic\n"},
         {"read-only", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0444); },
-         Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
+            Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
         {"someone else's, in a folder anyone may write", as_it_is, Sandbox::Options::nobody(),
-         "\nCan't open quogo.dic\n" + usage_screen},
-        {"writable, but its owner can't be kept", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0666); },
-         Sandbox::Options::nobody(), "\nCan't keep the owner of quogo.dic, so it is left as it was\n"},
+            "\nCan't open quogo.dic\n" + usage_screen},
+        {"writable, but its owner can't be kept",
+            [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0666); }, Sandbox::Options::nobody(),
+            "\nCan't keep the owner of quogo.dic, so it is left as it was\n"},
         {"in a read-only folder",
-         [](const Sandbox& box) {
-             ::mkdir(box.path("shelf").c_str(), 0555);
-             ::rename(box.path("quogo.dic").c_str(), box.path("shelf/quogo.dic").c_str());
-             ::chmod(box.path("shelf/quogo.dic").c_str(), 0666);
-             ::symlink("shelf/quogo.dic", box.path("quogo.dic").c_str());
-         },
-         Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
+            [](const Sandbox& box) {
+                ::mkdir(box.path("shelf").c_str(), 0555);
+                ::rename(box.path("quogo.dic").c_str(), box.path("shelf/quogo.dic").c_str());
+                ::chmod(box.path("shelf/quogo.dic").c_str(), 0666);
+                ::symlink("shelf/quogo.dic", box.path("quogo.dic").c_str());
+            },
+            Sandbox::Options::nobody(), "\nCan't open quogo.dic\n" + usage_screen},
         {"a FIFO",
-         [](const Sandbox& box) {
-             ::unlink(box.path("quogo.dic").c_str());
-             ::mkfifo(box.path("quogo.dic").c_str(), 0644);
-         },
-         Sandbox::Options::first("(echo _cat_->~kat_ > quogo.dic &); "), "\nCan't open quogo.dic\n" + usage_screen},
+            [](const Sandbox& box) {
+                ::unlink(box.path("quogo.dic").c_str());
+                ::mkfifo(box.path("quogo.dic").c_str(), 0644);
+            },
+            Sandbox::Options::first("(echo _cat_->~kat_ > quogo.dic &); "), "\nCan't open quogo.dic\n" + usage_screen},
         {"a link to a device",
-         [](const Sandbox& box) {
-             ::unlink(box.path("quogo.dic").c_str());
-             ::symlink("/dev/null", box.path("quogo.dic").c_str());
-         },
-         {}, "\nCan't open quogo.dic\n" + usage_screen},
+            [](const Sandbox& box) {
+                ::unlink(box.path("quogo.dic").c_str());
+                ::symlink("/dev/null", box.path("quogo.dic").c_str());
+            },
+            {}, "\nCan't open quogo.dic\n" + usage_screen},
         {"the input file", as_it_is, {}, "\nWriting quogo.dic would destroy the input file\n" + usage_screen,
-         "quogo.dic"},
+            "quogo.dic"},
     };
     for (const Case& c : cases) {
         if (c.options.as_nobody && !can_run_as_nobody()) {
@@ -289,11 +288,12 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
         const RunResult run = box.run({c.input}, typing({"dog->dawg"}), c.options);
 
         EXPECT_EQ(run.status, 1) << c.name;
-        EXPECT_NE(run.console.find("\nYour word(s) could not be added to the dictionary!"), std::string::npos) << c.name;
+        EXPECT_NE(run.console.find("\nYour word(s) could not be added to the dictionary!"), std::string::npos)
+            << c.name;
         EXPECT_NE(run.console.find("\x1b[0m" + c.failure), std::string::npos) << c.name << run.console;
         const struct stat after = status_of(box, "quogo.dic");
-        EXPECT_TRUE(before.st_ino == after.st_ino && before.st_mode == after.st_mode &&
-                    before.st_uid == after.st_uid) << c.name;
+        EXPECT_TRUE(before.st_ino == after.st_ino && before.st_mode == after.st_mode && before.st_uid == after.st_uid)
+            << c.name;
         if (S_ISREG(before.st_mode)) {
             EXPECT_TRUE(box.read("quogo.dic") == contents) << c.name;
         }
@@ -311,29 +311,30 @@ TEST(AddWords, TheRewriteKeepsOwnerModeAndLinks)
     };
     const Case cases[] = {
         {"someone else's private dictionary",
-         [](const Sandbox& box) {
-             if (::geteuid() == 0)
-                 (void)!::chown(box.path("quogo.dic").c_str(), 65534, 65534);
-             ::chmod(box.path("quogo.dic").c_str(), 0600);
-         }},
+            [](const Sandbox& box) {
+                if (::geteuid() == 0)
+                    (void)!::chown(box.path("quogo.dic").c_str(), 65534, 65534);
+                ::chmod(box.path("quogo.dic").c_str(), 0600);
+            }},
         {"group-readable", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0640); }},
-        {"a link", [](const Sandbox& box) {
-             ::rename(box.path("quogo.dic").c_str(), box.path("real.dic").c_str());
-             ::symlink("real.dic", box.path("quogo.dic").c_str());
-         }},
+        {"a link",
+            [](const Sandbox& box) {
+                ::rename(box.path("quogo.dic").c_str(), box.path("real.dic").c_str());
+                ::symlink("real.dic", box.path("quogo.dic").c_str());
+            }},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("story.txt", "cat\n");
         box.write("quogo.dic", two_words);
         c.setup(box);
-        struct stat link_before {};
+        struct stat link_before { };
         ::lstat(box.path("quogo.dic").c_str(), &link_before);
         const struct stat before = status_of(box, "quogo.dic");
         const RunResult run = box.run({"story.txt"}, typing({"dog->dawg"}));
         EXPECT_EQ(run.status, 0) << c.name;
         EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _dog_->~dawg_\";") << c.name;
-        struct stat link_after {};
+        struct stat link_after { };
         ::lstat(box.path("quogo.dic").c_str(), &link_after);
         const struct stat after = status_of(box, "quogo.dic");
         EXPECT_EQ(S_ISLNK(link_before.st_mode), S_ISLNK(link_after.st_mode)) << c.name;
@@ -380,10 +381,11 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
         int signal_number;
         bool while_locked; // else: at the last wait, once the words are saved
     };
-    const Case cases[] = {{SIGINT, true}, {SIGTERM, true}, {SIGHUP, true},
-                          {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}};
+    const Case cases[] = {
+        {SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}};
     for (const Case& c : cases) {
-        const std::string name = std::string(strsignal(c.signal_number)) + (c.while_locked ? " at the lock" : " at the last wait");
+        const std::string name =
+            std::string(strsignal(c.signal_number)) + (c.while_locked ? " at the lock" : " at the last wait");
         Sandbox box;
         box.write("story.txt", "cat dog\n");
         box.write("quogo.dic", two_words);

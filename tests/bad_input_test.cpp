@@ -16,17 +16,17 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 
 struct Case {
     std::string name;
-    Files files;                     // written before the run
+    Files files; // written before the run
     std::vector<std::string> args;
-    std::string typed;               // standard input
+    std::string typed; // standard input
     bool succeeds;
     std::string console_has;         // a text the console must show
     std::string output_has;          // a text story.qgo must hold, if any
-    std::vector<std::string> dirs{};  // directories made before the run
-    Files links{};                    // symbolic links: name, target
+    std::vector<std::string> dirs{}; // directories made before the run
+    Files links{};                   // symbolic links: name, target
     bool extends_dictionary = false;
-    Files hard_links{};               // hard links: name, existing file
-    std::string before{};             // shell commands run before the program
+    Files hard_links{};   // hard links: name, existing file
+    std::string before{}; // shell commands run before the program
 };
 
 // A memory limit makes an endless file run out of memory at once, but the
@@ -64,53 +64,55 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         {"unreadable input", {{"quogo.dic", cat}}, {"/proc/self/mem"}, "", false, "\nCan't read /proc/self/mem\n", ""},
         {"directory input", {{"quogo.dic", cat}}, {"folder"}, "", false, "\nCan't open folder\n", "", {"folder"}},
         {"missing linked dictionary", {{"quogo.dic", cat + " |gone.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
-         false, "\nCan't open gone.dic\n", ""},
+            false, "\nCan't open gone.dic\n", ""},
         {"self-linked dictionary", {{"quogo.dic", cat + " |quogo.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
-         true, "The chain comes back to quogo.dic, so it ends here.", "kat \n"},
+            true, "The chain comes back to quogo.dic, so it ends here.", "kat \n"},
         {"mutually linked dictionaries",
-         {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", "_kat_->~kot_ |quogo.dic]"}, {"story.txt", "cat\n"}},
-         {"story.txt"}, "", true, "The chain comes back to quogo.dic, so it ends here.", "kot \n"},
+            {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", "_kat_->~kot_ |quogo.dic]"}, {"story.txt", "cat\n"}},
+            {"story.txt"}, "", true, "The chain comes back to quogo.dic, so it ends here.", "kot \n"},
         {"link with no bracket", {{"quogo.dic", cat + " |b.dic"}, {"b.dic", "_kat_->~kot_"}, {"story.txt", "cat\n"}},
-         {"story.txt"}, "", true, "Now using the b.dic dictionary.", "kot \n"},
-        {"entry with no closing underscore", {{"quogo.dic", "_cat_->~kat"}, {"story.txt", "cat\n"}}, {"story.txt"},
-         "", true, "See story.qgo", "kat \n"},
+            {"story.txt"}, "", true, "Now using the b.dic dictionary.", "kot \n"},
+        {"entry with no closing underscore", {{"quogo.dic", "_cat_->~kat"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
+            true, "See story.qgo", "kat \n"},
         {"untranslate match with nothing before it", {{"quogo.dic", "cat_->~kat_"}, {"story.qgo", "kat\n"}},
-         {"-u", "story.qgo"}, "", true, "See story.txt", ""},
-        {"NUL and 0x1A bytes", {{"quogo.dic", std::string("_c\0t_->~k\x1at_", 12)}, {"story.txt", std::string("c\0t\x1a\n", 5)}},
-         {"story.txt"}, "", true, "See story.qgo", std::string("c\0t\x1a \n", 6)},
+            {"-u", "story.qgo"}, "", true, "See story.txt", ""},
+        {"NUL and 0x1A bytes",
+            {{"quogo.dic", std::string("_c\0t_->~k\x1at_", 12)}, {"story.txt", std::string("c\0t\x1a\n", 5)}},
+            {"story.txt"}, "", true, "See story.qgo", std::string("c\0t\x1a \n", 6)},
         {"10 MB input on one line", {{"quogo.dic", cat}, {"story.txt", repeated("cat ", 2500000)}}, {"story.txt"}, "",
-         true, "See story.qgo", "kat kat kat "},
+            true, "See story.qgo", "kat kat kat "},
         {"100,000-entry dictionary", {{"quogo.dic", big_dictionary()}, {"story.txt", "w99999 w0 w5\n"}}, {"story.txt"},
-         "", true, "See story.qgo", "q99999 q0 q5 \n\nTranslation by Quog Speak Version 2.2n\nThe dishunary contains 100000 wurds."},
-        {"word of 10,000 characters", {{"quogo.dic", "_" + long_word + "_->~long_"}, {"story.txt", long_word + " " + long_word + "x\n"}},
-         {"story.txt"}, "", true, "See story.qgo", "long " + long_word + "x \n"},
+            "", true, "See story.qgo", "q99999 q0 q5 \n" + footer(100000)},
+        {"word of 10,000 characters",
+            {{"quogo.dic", "_" + long_word + "_->~long_"}, {"story.txt", long_word + " " + long_word + "x\n"}},
+            {"story.txt"}, "", true, "See story.qgo", "long " + long_word + "x \n"},
         {"output on a full device", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
-         "\nCan't write story.htm\n", "", {}, {{"story.htm", "/dev/full"}}},
+            "\nCan't write story.htm\n", "", {}, {{"story.htm", "/dev/full"}}},
         {"message file that cannot be written", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-         "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {"quogo.msg"}, {}, true},
+            "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {"quogo.msg"}, {}, true},
         {"typed file name of 10,000 characters", {{"quogo.dic", cat}}, {}, std::string(10000, 'n') + "\n", false,
-         "\nCan't open " + std::string(10000, 'n') + "\n", ""},
+            "\nCan't open " + std::string(10000, 'n') + "\n", ""},
         {"typed pair of 10,000 characters", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-         "k" + std::string(10000, 'p') + "\n\n", true, "Not added: type a pair like still->ztill", "kat \n"},
+            "k" + std::string(10000, 'p') + "\n\n", true, "Not added: type a pair like still->ztill", "kat \n"},
         {"message file linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-         "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the dictionary quogo.dic\n", "", {},
-         {{"quogo.msg", "quogo.dic"}}, true},
+            "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the dictionary quogo.dic\n", "", {},
+            {{"quogo.msg", "quogo.dic"}}, true},
         {"output linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
-         "\nWriting story.htm would destroy the dictionary quogo.dic\n", "", {}, {{"story.htm", "quogo.dic"}}},
-        {"output hard-linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
-         false, "\nWriting story.qgo would destroy the dictionary quogo.dic\n", "", {}, {}, false,
-         {{"story.qgo", "quogo.dic"}}},
-        {"output linked to a chained dictionary", {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", ""}, {"story.txt", "cat\n"}},
-         {"story.txt"}, "", false, "\nWriting story.qgo would destroy the dictionary b.dic\n", "", {},
-         {{"story.qgo", "b.dic"}}},
+            "\nWriting story.htm would destroy the dictionary quogo.dic\n", "", {}, {{"story.htm", "quogo.dic"}}},
+        {"output hard-linked to the dictionary", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+            "\nWriting story.qgo would destroy the dictionary quogo.dic\n", "", {}, {}, false,
+            {{"story.qgo", "quogo.dic"}}},
+        {"output linked to a chained dictionary",
+            {{"quogo.dic", cat + " |b.dic]"}, {"b.dic", ""}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+            "\nWriting story.qgo would destroy the dictionary b.dic\n", "", {}, {{"story.qgo", "b.dic"}}},
         {"translating the message file", {{"quogo.dic", cat}, {"quogo.msg", "cat\n"}}, {"quogo.msg"},
-         "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the input file\n", "", {}, {}, true},
+            "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the input file\n", "", {}, {}, true},
         {"input without end", {{"quogo.dic", cat}}, {"zero.txt"}, "", false,
-         "\nNot enough memory to read zero.txt\n" + usage_screen, "", {}, {{"zero.txt", "/dev/zero"}}, false, {},
-         memory_limit},
-        {"linked dictionary without end", {{"quogo.dic", cat + " |zero.dic]"}, {"story.txt", "cat\n"}},
-         {"story.txt"}, "", false, "Loading dictionary ... \nNot enough memory to read zero.dic\n", "", {},
-         {{"zero.dic", "/dev/zero"}}, false, {}, memory_limit},
+            "\nNot enough memory to read zero.txt\n" + usage_screen, "", {}, {{"zero.txt", "/dev/zero"}}, false, {},
+            memory_limit},
+        {"linked dictionary without end", {{"quogo.dic", cat + " |zero.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"},
+            "", false, "Loading dictionary ... \nNot enough memory to read zero.dic\n", "", {},
+            {{"zero.dic", "/dev/zero"}}, false, {}, memory_limit},
     };
     for (const Case& c : cases) {
         if (c.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {
@@ -136,9 +138,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         }
 
         for (const auto& [name, bytes] : c.files) {
-            const std::string expected = name == "quogo.dic" && c.extends_dictionary
-                                             ? bytes + "x+=\" _dog_->~dawg_\";"
-                                             : bytes;
+            const std::string expected =
+                name == "quogo.dic" && c.extends_dictionary ? bytes + "x+=\" _dog_->~dawg_\";" : bytes;
             EXPECT_TRUE(box.read(name) == expected) << c.name << ": " << name;
         }
     }

@@ -62,12 +62,15 @@ TEST(ReadLine, WithoutALimitTakesALongLineWhole)
 
 TEST(ReadLine, OffATerminalErasesNothingAndEchoesNothing)
 {
-    feed_stdin("ab\x7f" "c\n");
+    feed_stdin("ab\x7f"
+               "c\n");
     std::string line;
     start_capture();
     read_line(line);
     EXPECT_EQ(captured(), "");
-    EXPECT_EQ(line, "ab\x7f" "c");
+    EXPECT_EQ(line,
+        "ab\x7f"
+        "c");
 }
 
 TEST(WaitKey, PrintsThePromptAndTakesOneByte)

@@ -30,7 +30,8 @@ std::ptrdiff_t plain_find(std::string_view haystack, std::string_view needle)
 std::string plain_replace_repeatedly(std::string text, const std::string& from, const std::string& to)
 {
     for (std::ptrdiff_t i = plain_find(text, from); i != -1; i = plain_find(text, from))
-        text = text.substr(0, static_cast<std::size_t>(i)) + to + text.substr(static_cast<std::size_t>(i) + from.size());
+        text =
+            text.substr(0, static_cast<std::size_t>(i)) + to + text.substr(static_cast<std::size_t>(i) + from.size());
     return text;
 }
 
@@ -80,8 +81,8 @@ std::string plain_pass(const std::string& dict, const std::string& work, bool un
             } else {
                 std::ptrdiff_t begin;
                 if (!untranslating) {
-                    begin = std::min<std::ptrdiff_t>(i + static_cast<std::ptrdiff_t>(key.size()) + 3,
-                                                     static_cast<std::ptrdiff_t>(dict.size()));
+                    begin = std::min<std::ptrdiff_t>(
+                        i + static_cast<std::ptrdiff_t>(key.size()) + 3, static_cast<std::ptrdiff_t>(dict.size()));
                 } else {
                     std::ptrdiff_t at = i - 4;
                     while (at >= 0 && dict[static_cast<std::size_t>(at)] != '_')
@@ -128,7 +129,7 @@ std::string plain_close_up(const std::string& text)
 
 class Generator {
 public:
-    explicit Generator(unsigned seed) : random_(seed) {}
+    explicit Generator(unsigned seed) : random_(seed) { }
 
     std::size_t below(std::size_t bound) { return bound == 0 ? 0 : random_() % bound; }
     bool chance(int percent) { return below(100) < static_cast<std::size_t>(percent); }
@@ -159,11 +160,19 @@ public:
             else
                 dict += "_" + word() + "_->~" + word() + "_";
             switch (below(6)) {
-            case 0: break;                      // entries that meet
-            case 1: dict += "\n"; break;        // a line break, dropped on loading
-            case 2: dict += " x+=\" "; break;   // junk between entries
-            case 3: dict += "|more.dic] "; break;
-            default: dict += " ";
+            case 0:
+                break; // entries that meet
+            case 1:
+                dict += "\n";
+                break; // a line break, dropped on loading
+            case 2:
+                dict += " x+=\" ";
+                break; // junk between entries
+            case 3:
+                dict += "|more.dic] ";
+                break;
+            default:
+                dict += " ";
             }
             if (chance(3))
                 dict += "~~~___";
@@ -173,8 +182,8 @@ public:
 
     std::string text()
     {
-        static const std::string pieces[] = {" ", " ", " ", "\n", "\r\n", ",", ".", "!", "\"", "->", "==",
-                                             "  ", "(", ")", "-", ">", "_", "~", std::string(1, '\0')};
+        static const std::string pieces[] = {" ", " ", " ", "\n", "\r\n", ",", ".", "!", "\"", "->", "==", "  ", "(",
+            ")", "-", ">", "_", "~", std::string(1, '\0')};
         std::string t;
         const std::size_t parts = below(30);
         for (std::size_t i = 0; i < parts; ++i)
@@ -233,7 +242,8 @@ TEST(Differential, FastStagesAgreeWithTheirDefinitions)
         std::size_t start = 0;
         for (std::size_t space = protected_text.find(' '); start <= protected_text.size();
              space = protected_text.find(' ', start)) {
-            const std::string word = protected_text.substr(start, space == std::string::npos ? std::string::npos : space - start);
+            const std::string word =
+                protected_text.substr(start, space == std::string::npos ? std::string::npos : space - start);
             for (const char prefix : {'_', '~'})
                 keys.push_back(prefix + word + "_");
             if (space == std::string::npos)

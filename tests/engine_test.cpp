@@ -22,7 +22,12 @@ TEST(PrepareText, PadsPunctuationAndMarksLineEnds)
         {"(a) <b>; c: d? e!", " ( a )   < b >  ;  c :  d ?  e ! "},
         {"tab\there's it-is", "tab\there's it-is"},
         {"one\n\ntwo", "one \n \ntwo"},
-        {std::string("a\0b\x1a" "c", 5), std::string("a\0b\x1a" "c", 5)},
+        {std::string("a\0b\x1a"
+                     "c",
+             5),
+            std::string("a\0b\x1a"
+                        "c",
+                5)},
     };
     for (const Case& c : cases)
         EXPECT_EQ(prepare_text(c.raw), c.prepared) << c.raw;
@@ -103,8 +108,8 @@ TEST(LoadDictionary, CountsNothingOnceWordsWereAdded)
 }
 
 // Runs one pass of work over dict and returns what it emitted.
-std::string pass_over(const std::string& dict, const std::string& work, bool untranslating,
-                      std::string* console = nullptr)
+std::string pass_over(
+    const std::string& dict, const std::string& work, bool untranslating, std::string* console = nullptr)
 {
     take_dictionary(dict);
     work_text = work;
@@ -153,7 +158,7 @@ TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
     const Case cases[] = {
         {"Ztill kat .  \n", "Still cat . \n"},
         {"Kat", "Cat "},
-        {"at", "at "},   // '~at_' is not inside '~kat_'
+        {"at", "at "}, // '~at_' is not inside '~kat_'
         {"till", "till "},
     };
     for (const Case& c : cases)
@@ -169,14 +174,13 @@ TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
         std::string out;
     };
     const Case cases[] = {
-        {"_cat_->~kat", "cat", false, "kat "},       // no closing underscore
-        {"_cat_", "cat", false, " "},                // key at the very end
-        {"_cat_->", "cat", false, " "},              // result would begin past the end
-        {"cat_->~kat_", "kat", true, "cat "},        // nothing before the English word
-        {"~kat_", "kat", true, "~kat "},             // match at the start
-        {"a_b_->~x_", "x", true, "b "},
-        {"_a_->~b_ _c_->~d_", "", false, " "},       // the empty word's '__' is not there
-        {"_a_->~b__c_->~d_", "", false, ">~d "},     // entries that meet make '__'
+        {"_cat_->~kat", "cat", false, "kat "},                                 // no closing underscore
+        {"_cat_", "cat", false, " "},                                          // key at the very end
+        {"_cat_->", "cat", false, " "},                                        // result would begin past the end
+        {"cat_->~kat_", "kat", true, "cat "},                                  // nothing before the English word
+        {"~kat_", "kat", true, "~kat "},                                       // match at the start
+        {"a_b_->~x_", "x", true, "b "}, {"_a_->~b_ _c_->~d_", "", false, " "}, // the empty word's '__' is not there
+        {"_a_->~b__c_->~d_", "", false, ">~d "},                               // entries that meet make '__'
     };
     for (const Case& c : cases)
         EXPECT_EQ(pass_over(c.dict, c.work, c.untranslating), c.out) << c.dict << " / " << c.work;
@@ -189,12 +193,12 @@ TEST(TranslatePass, HeaderAndVerboseReport)
     std::string console;
     pass_over("_still_->~ztill_ _cat_->~kat_", "Still cat dog .  \n", false, &console);
     EXPECT_EQ(console,
-              "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I translate ...\n\n"
-              "Still -> Ztill \ncat -> kat \n");
+        "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I translate ...\n\n"
+        "Still -> Ztill \ncat -> kat \n");
     pass_over("_still_->~ztill_", "Ztill", true, &console);
     EXPECT_EQ(console,
-              "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I untranslate ...\n\n"
-              "Ztill -> Still \n");
+        "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I untranslate ...\n\n"
+        "Ztill -> Still \n");
 }
 
 } // namespace

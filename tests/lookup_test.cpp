@@ -20,8 +20,8 @@ TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
 {
     const std::string dicts[] = {
         "_still_->~ztill_ _cat_->~kat_",
-        "_a_->~b__c_->~d_",                 // entries that meet: '__' straddles them
-        "_a_->~bc_d_->~e_",                 // '_d_' and '_c_' start inside a word
+        "_a_->~b__c_->~d_", // entries that meet: '__' straddles them
+        "_a_->~bc_d_->~e_", // '_d_' and '_c_' start inside a word
         "x+=\" _fish_->~phish_\";_fish_->~fesh_",
         "~~~~~_ ____ ~x~y_ _~_",
         "no underscores at all ~",
@@ -31,11 +31,45 @@ TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
         "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
     };
     const std::vector<std::string> keys = {
-        "_still_", "_cat_", "~kat_", "~ztill_", "__", "~_", "_c_", "_d_", "~d_", "_b_",
-        "_fish_", "~phish_", "~fesh_", "~y_", "~x~y_", "_x_", "_~_", "_->~b_", "_a_->~b_",
-        "~~_", "___", "_nope_", "_ _", std::string("_n\0l_", 5), std::string("~z\x1a_", 4),
-        "_snake_case_", "_case_->~snek_", "~c_", "~b~c_", "~a~b~c_", "_a~b_", "~snek_ _snake_",
-        "_", "~", "x", "", "_cat", "cat_", "_cat_",
+        "_still_",
+        "_cat_",
+        "~kat_",
+        "~ztill_",
+        "__",
+        "~_",
+        "_c_",
+        "_d_",
+        "~d_",
+        "_b_",
+        "_fish_",
+        "~phish_",
+        "~fesh_",
+        "~y_",
+        "~x~y_",
+        "_x_",
+        "_~_",
+        "_->~b_",
+        "_a_->~b_",
+        "~~_",
+        "___",
+        "_nope_",
+        "_ _",
+        std::string("_n\0l_", 5),
+        std::string("~z\x1a_", 4),
+        "_snake_case_",
+        "_case_->~snek_",
+        "~c_",
+        "~b~c_",
+        "~a~b~c_",
+        "_a~b_",
+        "~snek_ _snake_",
+        "_",
+        "~",
+        "x",
+        "",
+        "_cat",
+        "cat_",
+        "_cat_",
     };
     for (const std::string& dict : dicts)
         expect_plain_answers(dict, keys);

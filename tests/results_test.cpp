@@ -55,10 +55,13 @@ TEST(Footer, NamesTheDirectionAndTheWordCount)
 {
     set_run_values();
     word_count = 1234;
-    EXPECT_EQ(footer_text(), "\nTranslation by Quog Speak Version 2.2n\nThe dishunary contains 1234 wurds.\n\n");
+    const std::string version(version_text);
+    EXPECT_EQ(
+        footer_text(), "\nTranslation by Quog Speak Version " + version + "\nThe dishunary contains 1234 wurds.\n\n");
     untranslate = 1;
     word_count = 0;
-    EXPECT_EQ(footer_text(), "\nUntranslation by Quog Speak Version 2.2n\nThe dishunary contains 0 wurds.\n\n");
+    EXPECT_EQ(
+        footer_text(), "\nUntranslation by Quog Speak Version " + version + "\nThe dishunary contains 0 wurds.\n\n");
 }
 
 TEST(PageToConsole, WaitsAfterEveryTwentiethLine)

@@ -23,10 +23,9 @@ TEST(Run, TheWorkedExampleByteForByte)
     box.write("quogo.dic", two_words);
     const RunResult run = box.run({"-v", "story.txt"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, banner + "\n" + loaded + pass_header("quogo.dic") +
-                               "Still -> Ztill \ncat -> kat \n" + follows + "Ztill kat.\n" + "\n" +
-                               add_prompt("quogo.dic", "still->ztill") +
-                               closing_line("story.qgo", "story.htm"));
+    EXPECT_EQ(run.console,
+        banner + "\n" + loaded + pass_header("quogo.dic") + "Still -> Ztill \ncat -> kat \n" + follows +
+            "Ztill kat.\n" + "\n" + add_prompt("quogo.dic", "still->ztill") + closing_line("story.qgo", "story.htm"));
     const std::string expected = "Ztill kat.\n" + footer(2);
     EXPECT_EQ(box.read("story.qgo"), expected);
     EXPECT_EQ(box.read("story.htm"), expected);
@@ -41,8 +40,9 @@ TEST(Run, UntranslateGoesBackWithoutTheDialogue)
     box.write("quogo.dic", two_words);
     const RunResult run = box.run({"-u", "story.qgo"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console, banner + "\n" + loaded + pass_header("quogo.dic", true) + follows +
-                               "Still cat, cat!\n\nStill.\n" + closing_line("story.txt", "story.htm"));
+    EXPECT_EQ(run.console,
+        banner + "\n" + loaded + pass_header("quogo.dic", true) + follows + "Still cat, cat!\n\nStill.\n" +
+            closing_line("story.txt", "story.htm"));
     EXPECT_EQ(box.read("story.txt"), "Still cat, cat!\n\nStill." + footer(2, true));
     EXPECT_EQ(box.read("story.htm"), box.read("story.txt"));
 }
@@ -75,8 +75,8 @@ TEST(Run, OptionAndPromptRules)
         if (c.args.empty()) {
             EXPECT_EQ(run.console.find(banner + "\n\n-v -u filename.typ \n"), 0u) << where;
         }
-        EXPECT_EQ(count_of(run.console, "Still -> Ztill \n") + count_of(run.console, "Ztill -> Still \n"),
-                  c.verbose ? 1 : 0)
+        EXPECT_EQ(
+            count_of(run.console, "Still -> Ztill \n") + count_of(run.console, "Ztill -> Still \n"), c.verbose ? 1 : 0)
             << where;
         EXPECT_EQ(count_of(run.console, "I untranslate ..."), c.untranslating ? 1 : 0) << where;
         const std::string base = c.input.substr(0, c.input.find('.'));
@@ -157,8 +157,8 @@ TEST(Run, AChainOfTwoDictionaries)
     const RunResult run = box.run({"story.txt"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.console.find(banner + "\n" + loaded + pass_header("quogo.dic") + loaded + pass_header("more.dic") +
-                               follows + "Stoll kitty?\n"),
-              0u);
+                  follows + "Stoll kitty?\n"),
+        0u);
     EXPECT_EQ(box.read("story.qgo"), "Stoll kitty?\n" + footer(5));
     EXPECT_EQ(run.console.find(add_prompt("more.dic", "still->ztill")) != std::string::npos, true);
 }
@@ -173,7 +173,7 @@ TEST(Run, ChainsThatComeBackEndWithOneLine)
         {"_cat_->~kat_ |quogo.dic]", "", "\n\nThe chain comes back to quogo.dic, so it ends here.\n", 1},
         {"_cat_->~kat_ |./quogo.dic]", "", "\n\nThe chain comes back to ./quogo.dic, so it ends here.\n", 1},
         {"_cat_->~kat_ |b.dic]", "_kat_->~kot_ |quogo.dic]",
-         "\n\nThe chain comes back to quogo.dic, so it ends here.\n", 2},
+            "\n\nThe chain comes back to quogo.dic, so it ends here.\n", 2},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -282,8 +282,8 @@ TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
     Sandbox box;
     box.write("quogo.dic", two_words);
     box.write("story.txt", "cat\n");
-    const std::string command = "cd '" + box.dir() + "' && '" + QUOGTRAN_BINARY +
-                                "' story.txt </dev/null >/dev/full 2>errors.txt";
+    const std::string command =
+        "cd '" + box.dir() + "' && '" + QUOGTRAN_BINARY + "' story.txt </dev/null >/dev/full 2>errors.txt";
     const int raw = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
     EXPECT_EQ(box.read("errors.txt"), "quogtran: can't write to standard output\n");
@@ -294,8 +294,8 @@ TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
 // opened, so that no output file takes its number and receives the console.
 TEST(Run, ClosedStandardDescriptorsAreNotReplacedByFiles)
 {
-    for (const std::string redirects : {"<.stdin >&- 2>.console", "<&- >.console 2>&1", "<.stdin >.console 2>&-",
-                                        "<&- >&- 2>&-"}) {
+    for (const std::string redirects :
+        {"<.stdin >&- 2>.console", "<&- >.console 2>&1", "<.stdin >.console 2>&-", "<&- >&- 2>&-"}) {
         Sandbox box;
         box.write("quogo.dic", two_words);
         box.write("story.txt", "cat\n");

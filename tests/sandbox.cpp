@@ -14,26 +14,25 @@
 #include <stdexcept>
 
 const std::string banner =
-    "\x1b[1m\x1b[34m\n\nQuog Speak Version 2.2n - word by word, from the quogtran makers\x1b[0m";
+    "\x1b[1m\x1b[34m\n\nQuog Speak Version " QUOGTRAN_VERSION_TEXT " - word by word, from the quogtran makers\x1b[0m";
 
-const std::string usage_screen =
-    "\nTranslate English to Quog Speak or \"Untranslate\" Quog Speak to English"
-    "\n\nUsage: quogtran -v -u filename.typ"
-    "\n-v gives verbose reporting"
-    "\n-u \"untranslate\" Quog Speak to English"
-    "\nDefault is translate English to Quog Speak"
-    "\n\nStrike Any Key ...\n";
+const std::string usage_screen = "\nTranslate English to Quog Speak or \"Untranslate\" Quog Speak to English"
+                                 "\n\nUsage: quogtran -v -u filename.typ"
+                                 "\n-v gives verbose reporting"
+                                 "\n-u \"untranslate\" Quog Speak to English"
+                                 "\nDefault is translate English to Quog Speak"
+                                 "\n\nStrike Any Key ...\n";
 
 std::string pass_header(const std::string& dict, bool untranslating)
 {
-    return "\n\nNow using the " + dict + " dictionary.\n\nPlease be patient while I " +
-           (untranslating ? "un" : "") + "translate ...\n\n";
+    return "\n\nNow using the " + dict + " dictionary.\n\nPlease be patient while I " + (untranslating ? "un" : "") +
+        "translate ...\n\n";
 }
 
 std::string add_prompt(const std::string& dict, const std::string& example)
 {
     return "\nTo add to the " + dict + " dictionary, enter a string like \x1b[1m\x1b[37m" + example +
-           "\x1b[0m\nPress Enter to exit : ";
+        "\x1b[0m\nPress Enter to exit : ";
 }
 
 std::string closing_line(const std::string& first, const std::string& second)
@@ -44,7 +43,7 @@ std::string closing_line(const std::string& first, const std::string& second)
 std::string footer(long words, bool untranslating)
 {
     return std::string(untranslating ? "\nUntranslation by " : "\nTranslation by ") +
-           "Quog Speak Version 2.2n\nThe dishunary contains " + std::to_string(words) + " wurds.\n\n";
+        "Quog Speak Version " QUOGTRAN_VERSION_TEXT "\nThe dishunary contains " + std::to_string(words) + " wurds.\n\n";
 }
 
 int count_of(const std::string& haystack, const std::string& needle)

@@ -26,9 +26,9 @@ public:
     std::vector<std::string> names() const; // the files here, sorted
 
     struct Options {
-        std::string before;                                 // shell commands run first, here
+        std::string before;                               // shell commands run first, here
         std::string redirects = "<.stdin >.console 2>&1"; // standard input, output and error
-        bool as_nobody = false;                             // run as the unprivileged user
+        bool as_nobody = false;                           // run as the unprivileged user
 
         static Options first(std::string commands)
         {

@@ -49,16 +49,15 @@ namespace {
 
 bool same_settings(const termios& a, const termios& b)
 {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+        std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
 } // namespace
 
 TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>& args)
     : TerminalRun(dir, args, Options{})
-{
-}
+{ }
 
 TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>& args, const Options& options)
 {

@@ -72,7 +72,7 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndResumesInCharacterMode)
     ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
     EXPECT_TRUE(run.settings_restored());
     std::this_thread::sleep_for(std::chrono::milliseconds(700)); // continued by now
-    run.type("k"); // one key, no Enter, still ends the wait
+    run.type("k");                                               // one key, no Enter, still ends the wait
     ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
     run.type("\r");
     const int status = run.finish();
@@ -110,16 +110,20 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         {"UTF-8 key at a wait", {"story.txt"}, nullptr, adding("\xc3\xa9", "mouse->mowse"), 0, mouse},
         {"Ctrl-U at a prompt", {"story.txt"}, nullptr, adding("k", "mosue\x15mouse->mowse"), 0, mouse},
         {"Ctrl-W at a prompt", {"story.txt"}, nullptr, adding("k", "bad word\x17\x17mouse->mowse"), 0, mouse},
-        {"UTF-8 erase at a prompt", {"story.txt"}, utf8, adding("k", "mous\xc3\xa9\x7f" "e->mowse"), 0, mouse},
+        {"UTF-8 erase at a prompt", {"story.txt"}, utf8,
+            adding("k",
+                "mous\xc3\xa9\x7f"
+                "e->mowse"),
+            0, mouse},
         {"Enter that sends CR", {"story.txt"}, without_icrnl, adding("k", "mouse->mowse"), 0, mouse},
         {"raw terminal", {"story.txt"}, raw, adding("k", "mouse->mowse", "Strike Any Key ...\n"), 0, mouse},
         {"control character at a prompt", {"story.txt"}, nullptr,
-         {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
-          {prompt, "\r"}},
-         0, dictionary},
+            {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
+                {prompt, "\r"}},
+            0, dictionary},
         {"Ctrl-D at the file-name prompt", {}, nullptr, {{"-v -u filename.typ ", "\x04"}, {wait, "k"}}, 1, dictionary},
         {"the terminal as the input file", {"typed.txt"}, nullptr,
-         {{"Dictionary loaded!", "Still cat\r\x04"}, {wait, "k"}, {"Ztill kat", ""}, {prompt, "\r"}}, 0, dictionary},
+            {{"Dictionary loaded!", "Still cat\r\x04"}, {wait, "k"}, {"Ztill kat", ""}, {prompt, "\r"}}, 0, dictionary},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -168,10 +172,10 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         std::vector<std::string> args;
         bool with_dictionary;
         std::string wait_text;
-        std::string keys;   // typed once wait_text shows
-        int signal_number;  // sent once wait_text shows, when not 0
-        int exit_status;    // expected when no signal ends the run
-        int ending_signal;  // expected signal, or 0
+        std::string keys;  // typed once wait_text shows
+        int signal_number; // sent once wait_text shows, when not 0
+        int exit_status;   // expected when no signal ends the run
+        int ending_signal; // expected signal, or 0
     };
     std::vector<Case> cases = {
         {"normal run", {"story.txt"}, true, "Strike Any Key ...\r\n", "k\r", 0, 0, 0},
@@ -182,10 +186,11 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         {"SIGTERM", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGTERM, 0, SIGTERM},
         {"SIGHUP", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGHUP, 0, SIGHUP},
         {"quit key", {"story.txt"}, true, "Strike Any Key ...\r\n", "\x1c", 0, 0, SIGQUIT},
-        {"message file that cannot be written", {"story.txt"}, true, "Press Enter to exit : ", "dog->dawg\r\rk", 0, 1, 0},
+        {"message file that cannot be written", {"story.txt"}, true, "Press Enter to exit : ", "dog->dawg\r\rk", 0, 1,
+            0},
     };
-    for (const int number : {SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF,
-                             SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+    for (const int number : {SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGSEGV,
+             SIGBUS, SIGFPE, SIGILL})
         cases.push_back({strsignal(number), {"story.txt"}, true, "Strike Any Key ...\r\n", "", number, 0, number});
     for (const Case& c : cases) {
         Sandbox box;

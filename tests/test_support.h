@@ -14,8 +14,8 @@
 // Makes the following reads of standard input return bytes, then end.
 inline void feed_stdin(const std::string& bytes)
 {
-    const std::string name = (std::filesystem::temp_directory_path() /
-                              ("quogtran-stdin-" + std::to_string(::getpid()))).string();
+    const std::string name =
+        (std::filesystem::temp_directory_path() / ("quogtran-stdin-" + std::to_string(::getpid()))).string();
     std::ofstream(name, std::ios::binary) << bytes;
     ASSERT_NE(std::freopen(name.c_str(), "rb", stdin), nullptr);
     std::filesystem::remove(name);
