@@ -21,8 +21,7 @@ awk_program=${AWK:-mawk}
 peer=${PEER:+$(realpath "$PEER")}
 build="$root/build-bench"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUOGTRAN_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j2 >/dev/null
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
 quogtran="$build/quogtran"
 
 work=$(mktemp -d)

@@ -74,6 +74,7 @@ void run_quogtran(int argc, const char* const* argv)
 {
     guard_process();
     set_run_values();
+    answer_help_or_version(argc, argv);
     show_banner();
     read_options(argc, argv);
     check_output_names();

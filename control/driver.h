@@ -1,6 +1,11 @@
 // The driver: start-up and the stages of a run in their fixed order.
 #pragma once
 
+// Answers --help (the usage text) and --version on standard output and ends
+// the run, when one of them is among the arguments; they are the only long
+// options, and they ask for nothing else, so no key is waited for.
+void answer_help_or_version(int argc, const char* const* argv);
+
 // The banner in bold blue: version and maker notice.
 void show_banner();
 

@@ -56,6 +56,21 @@ void read_argument_options(int argc, const char* const* argv)
 
 } // namespace
 
+void answer_help_or_version(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help") {
+            put_text(usage_text().substr(1) + "\n");
+            end_process(exit_ok);
+        }
+        if (argument == "--version") {
+            put_text("quogtran " + std::string(version_text) + "\n");
+            end_process(exit_ok);
+        }
+    }
+}
+
 void read_options(int argc, const char* const* argv)
 {
     if (argc <= 1)

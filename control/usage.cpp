@@ -5,14 +5,19 @@
 #include "control/console.h"
 #include "state/run_state.h"
 
+std::string usage_text()
+{
+    return "\nTranslate English to Quog Speak "
+           "or \"Untranslate\" Quog Speak to English"
+           "\n\nUsage: quogtran -v -u filename.typ"
+           "\n-v gives verbose reporting"
+           "\n-u \"untranslate\" Quog Speak to English"
+           "\nDefault is translate English to Quog Speak";
+}
+
 void show_usage()
 {
-    put_text("\nTranslate English to Quog Speak ");
-    put_text("or \"Untranslate\" Quog Speak to English");
-    put_text("\n\nUsage: quogtran -v -u filename.typ");
-    put_text("\n-v gives verbose reporting");
-    put_text("\n-u \"untranslate\" Quog Speak to English");
-    put_text("\nDefault is translate English to Quog Speak");
+    put_text(usage_text());
     wait_key(strike_any_key);
     end_process(exit_failure);
 }

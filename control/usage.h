@@ -8,6 +8,9 @@
 
 #include "control/files.h"
 
+// The lines of the usage screen, each after its line end.
+std::string usage_text();
+
 // Prints the usage screen, waits for a key and ends the run with a failure.
 [[noreturn]] void show_usage();
 

@@ -107,28 +107,40 @@ TEST(AddWords, ALaterRunFollowsAnAddedLink)
 
 TEST(AddWords, StopsAskingPastAThousandCharacters)
 {
-    Sandbox box;
-    box.write("story.txt", "cat\n");
-    box.write("quogo.dic", two_words);
-    std::vector<std::string> lines;
-    // The prompt stops once the group holds more than 1000 characters.
+    struct Case {
+        std::string name;
+        std::vector<std::string> lines;
+        long accepted;
+        std::size_t group; // the length of the group without its closing
+    };
+    // Pairs until the group holds more than 1000 characters ...
+    std::vector<std::string> growing;
     std::size_t group = std::string("x+=\"").size();
     long accepted = 0;
     for (int i = 0; i < 60; ++i) {
-        lines.push_back("word" + std::to_string(i) + "->quogword" + std::to_string(i));
+        growing.push_back("word" + std::to_string(i) + "->quogword" + std::to_string(i));
         if (group <= 1000) {
             group += std::string(" _word" + std::to_string(i) + "_->~quogword" + std::to_string(i) + "_").size();
             ++accepted;
         }
     }
-    const RunResult run = box.run({"story.txt"}, typing(lines));
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(count_of(run.console, "\nAdd other words later!\n"), 1);
-    const std::string message = box.read("quogo.msg");
-    EXPECT_EQ(count_of(message, "->~"), accepted);
-    EXPECT_EQ(message.size(), group + 2);
-    EXPECT_LT(accepted, 60);
-    EXPECT_NE(box.read("story.qgo").find(footer(2 + accepted)), std::string::npos);
+    // ... and twelve pairs of 83 characters each: exactly 1000, so one more.
+    std::vector<std::string> exact;
+    for (int i = 10; i < 22; ++i)
+        exact.push_back("e" + std::to_string(i) + "->" + std::string(73, 'q'));
+    exact.insert(exact.end(), {"extra->word", "late->word"});
+    const Case cases[] = {{"past 1000", growing, accepted, group}, {"exactly 1000", exact, 13, 1000 + 16}};
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("story.txt", "cat\n");
+        box.write("quogo.dic", two_words);
+        const RunResult run = box.run({"story.txt"}, typing(c.lines));
+        EXPECT_EQ(run.status, 0) << c.name;
+        EXPECT_EQ(count_of(run.console, "\nAdd other words later!\n"), 1) << c.name;
+        EXPECT_EQ(count_of(box.read("quogo.msg"), "->~"), c.accepted) << c.name;
+        EXPECT_EQ(box.read("quogo.msg").size(), c.group + 2) << c.name;
+        EXPECT_NE(box.read("story.qgo").find(footer(2 + c.accepted)), std::string::npos) << c.name;
+    }
 }
 
 TEST(AddWords, UntranslatingAsksNothing)

@@ -80,6 +80,7 @@ TEST(LoadDictionary, DropsLineBreaksCountsTildesAndFindsTheLink)
         {"", "", 0, chain_none, ""},
         {"~~~ no entries", "~~~ no entries", 3, chain_none, ""},
         {"_a_->~b_ |mo\nre.dic", "_a_->~b_ |more.dic", 1, 9, "more.dic"},
+        {"|more.dic] _a_->~b_", "|more.dic] _a_->~b_", 1, 0, "more.dic"},
     };
     for (const Case& c : cases) {
         set_run_values();
@@ -126,23 +127,15 @@ std::string pass_over(
 TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
 {
     set_run_values();
-    const std::string dict = "_still_->~ztill_ _cat_->~kat_ _!_->~!!_ _num_->~7even_ _big_->~Grand_";
+    const std::string dict = "_still_->~ztill_ _cat_->~kat_ _!_->~!!_ _num_->~7even_ _big_->~Grand_ _ta\tb_->~tab_";
     struct Case {
         std::string work, out;
     };
     const Case cases[] = {
-        {"Still cat .  \n", "Ztill kat . \n"},
-        {"dog", "dog "},
-        {"Cat CAT cAT", "Kat CAT cAT "},
-        {"Num", "7even "},
-        {"big Big", "Grand Grand "},
-        {"wow ! ", "wow !! "},
-        {"a  b", "a  b "},
-        {"", " "},
-        {"one \n \ntwo \n", "one \n\ntwo \n"},
-        {"\nx", "\nx "},
-        {"cat", "kat "},
-        {"still==ztill", "still==ztill "},
+        {"Still cat .  \n", "Ztill kat . \n"}, {"dog", "dog "}, {"Cat CAT cAT", "Kat CAT cAT "}, {"Num", "7even "},
+        {"big Big", "Grand Grand "}, {"wow ! ", "wow !! "}, {"a  b", "a  b "}, {"", " "},
+        {"one \n \ntwo \n", "one \n\ntwo \n"}, {"\nx", "\nx "}, {"cat", "kat "}, {"still==ztill", "still==ztill "},
+        {"ta\tb ta b", "tab ta b "}, // a tab is part of a word
     };
     for (const Case& c : cases)
         EXPECT_EQ(pass_over(dict, c.work, false), c.out) << c.work;

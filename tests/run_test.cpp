@@ -2,6 +2,7 @@
 // console bytes, file bytes and exit status.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,14 @@ namespace {
 const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
 const std::string loaded = "\nLoading dictionary ... Dictionary loaded!";
 const std::string follows = "\n\nYour (un)translation follows ...\n\nStrike Any Key ...\n";
+
+std::string repeated_words(const std::string& word, int times)
+{
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += word;
+    return text;
+}
 
 TEST(Run, TheWorkedExampleByteForByte)
 {
@@ -101,6 +110,9 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         {{}, "\n"},
         {{}, "-v\n"},
         {{}, " -vstory.txt\n"},
+        {{}, " my-verse.txt\n"},
+        {{"-h"}, ""},
+        {{"-h", "story.txt"}, ""},
         {{}, "-story.txt\n"},
     };
     for (const Case& c : cases) {
@@ -114,6 +126,42 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         EXPECT_EQ(run.console, banner + prompt + usage_screen) << where;
         EXPECT_FALSE(box.exists("story.qgo")) << where;
     }
+}
+
+// The two long options answer on standard output and wait for nothing.
+TEST(Run, HelpAndVersionAnswerAtOnce)
+{
+    const std::string help = usage_screen.substr(1, usage_screen.find("\n\nStrike") - 1) + "\n";
+    const std::string version = std::string("quogtran ") + QUOGTRAN_VERSION_TEXT + "\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--help"}, help}, {{"--version"}, version}, {{"-v", "--help"}, help}, {{"--version", "story.txt"}, version}};
+    for (const auto& [args, answer] : cases) {
+        Sandbox box;
+        const RunResult run = box.run(args, "k");
+        EXPECT_EQ(run.status, 0) << args.front();
+        EXPECT_EQ(run.console, answer) << args.front();
+    }
+}
+
+// Each word a verbose run reports is followed by a busy pause: the run
+// spends many times the processor time of a quiet one.
+TEST(Run, AVerboseReportPausesAfterEachWord)
+{
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write("story.txt", repeated_words("cat ", 40) + "\n");
+    const auto processor_seconds = [&](const std::vector<std::string>& args) {
+        rusage before{};
+        rusage after{};
+        ::getrusage(RUSAGE_CHILDREN, &before);
+        EXPECT_EQ(box.run(args).status, 0);
+        ::getrusage(RUSAGE_CHILDREN, &after);
+        const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        return seconds(after.ru_utime) - seconds(before.ru_utime);
+    };
+    const double quiet = processor_seconds({"story.txt"});
+    const double verbose = processor_seconds({"-v", "story.txt"});
+    EXPECT_GT(verbose, 10 * quiet + 0.02);
 }
 
 TEST(Run, AnInputThatCannotBeOpenedAfterTheDictionaryLoaded)
