@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <new>
 #include <stdexcept>
@@ -130,12 +131,31 @@ bool may_create_in(const std::string& directory)
 std::atomic<const char*> temporary_in_progress{nullptr};
 static_assert(std::atomic<const char*>::is_always_lock_free);
 
+// Holds signals back for as long as it lives: a temporary file is created
+// and made known to the handler, or forgotten and removed, as one step.
+class SignalsHeld {
+public:
+    SignalsHeld()
+    {
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &before_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
+
 // A temporary file beside the file it will replace. It is removed when it
 // goes out of scope unless it was renamed into place.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& directory) : name_(directory + "/.quogtran-XXXXXX")
     {
+        const SignalsHeld held;
         fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
         created_ = fd_ >= 0;
         if (created_)
@@ -146,8 +166,9 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
         if (created_ && !renamed_) {
-            temporary_in_progress.store(nullptr);
+            const SignalsHeld held;
             ::unlink(name_.c_str());
+            temporary_in_progress.store(nullptr);
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -179,6 +200,7 @@ public:
         const bool written = write_all(fd_, content) && ::fsync(fd_) == 0;
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
+        const SignalsHeld held;
         if (!written || !closed || ::rename(name_.c_str(), target.c_str()) != 0)
             return WriteStatus::cant_write;
         renamed_ = true;

@@ -18,6 +18,8 @@
 namespace {
 
 const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
+const std::string wait = "Strike Any Key ...\r\n"; // as the terminal shows them
+const std::string prompt = "Press Enter to exit : ";
 const std::string added_message_start = "\x1b[1m\x1b[31m\nYour word(s) have been added to the dictionary!";
 
 // A key for the first display's wait, the typed lines, an empty line to end
@@ -364,20 +366,15 @@ TEST(AddWords, TwoRunsAtOnceKeepEachOthersWords)
     box.write("story.txt", "cat dog bird\n");
     box.write("quogo.dic", two_words);
     TerminalRun first(box.dir(), {"story.txt"});
-    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n"));
+    ASSERT_TRUE(first.wait_for(wait));
 
     const RunResult second = box.run({"story.txt"}, typing({"dog->dawg"}));
     ASSERT_EQ(second.status, 0);
 
     first.type("k");
-    for (const std::string line : {"bird->boid\r", "dog->dawg\r", "\r"}) {
-        ASSERT_TRUE(first.wait_for("Press Enter to exit : ")) << first.screen();
-        first.type(line);
-    }
-    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n")) << first.screen();
-    first.type("k");
-    ASSERT_TRUE(first.wait_for("Strike Any Key ...\r\n")) << first.screen();
-    first.type("k");
+    ASSERT_TRUE(
+        first.play({{prompt, "bird->boid\r"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}, {wait, "k"}, {wait, "k"}}))
+        << first.screen();
     const int status = first.finish();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << first.screen();
     EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _dog_->~dawg_\";x+=\" _bird_->~boid_\";");
@@ -407,20 +404,13 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
         if (c.while_locked)
             ::flock(held, LOCK_EX);
         TerminalRun run(box.dir(), {"story.txt"});
-        ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << name;
-        run.type("k");
-        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << name;
-        run.type("dog->dawg\r");
-        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << name;
-        run.type("\r");
+        ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << name;
         if (c.while_locked) {
             for (int tries = 0; tries < 500 && !holds_temporary_file(box); ++tries)
                 ::usleep(10000);
             ASSERT_TRUE(holds_temporary_file(box)) << name;
         } else {
-            ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << name;
-            run.type("k");
-            ASSERT_TRUE(run.wait_for("Your (un)translation follows ...\r\n\r\nStrike Any Key ...\r\n")) << name;
+            ASSERT_TRUE(run.play({{wait, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait, ""}})) << name;
         }
         run.signal(c.signal_number);
         const int status = run.finish();

@@ -114,6 +114,16 @@ bool TerminalRun::wait_for(const std::string& text)
     return true;
 }
 
+bool TerminalRun::play(const Steps& steps)
+{
+    for (const auto& [text, keys] : steps) {
+        if (!wait_for(text))
+            return false;
+        type(keys);
+    }
+    return true;
+}
+
 void TerminalRun::type(const std::string& keys)
 {
     if (::write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()))

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TerminalRun {
@@ -31,6 +32,11 @@ public:
 
     // Reads the screen until text has appeared after what was seen before.
     bool wait_for(const std::string& text);
+
+    // For each step, waits for its text and types its keys; false when a
+    // text did not appear.
+    using Steps = std::vector<std::pair<std::string, std::string>>;
+    bool play(const Steps& steps);
     void type(const std::string& keys);
     void signal(int number);
 

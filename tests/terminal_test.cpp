@@ -84,7 +84,7 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndResumesInCharacterMode)
 // terminal's own keys: what is stored is what the user saw.
 TEST(Terminal, KeysAndLinesAreTakenAsTyped)
 {
-    using Steps = std::vector<std::pair<std::string, std::string>>; // text to wait for, keys to type
+    using Steps = TerminalRun::Steps;
     const std::string prompt = "Press Enter to exit : ";
     // A key at the first wait, a line at the add-words prompt, Enter, and
     // keys for the waits that follow added words.
@@ -133,10 +133,7 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         TerminalRun::Options options;
         options.settings = c.settings;
         TerminalRun run(box.dir(), c.args, options);
-        for (const auto& [text, keys] : c.steps) {
-            ASSERT_TRUE(run.wait_for(text)) << c.name << ": " << run.screen();
-            run.type(keys);
-        }
+        ASSERT_TRUE(run.play(c.steps)) << c.name << ": " << run.screen();
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << ": " << run.screen();
         EXPECT_EQ(box.read("quogo.dic"), c.stored) << c.name;
