@@ -56,23 +56,28 @@ bool write_all(int fd, std::string_view bytes)
     return true;
 }
 
-// Reads from fd to its end into contents.
-ReadStatus read_all(int fd, std::string& contents)
+// Hands every byte of fd to take, a chunk at a time: from the start by
+// position (a regular file, which may be read again), or as it comes.
+// Running out of memory in take is reported as no_memory.
+ReadStatus read_chunks(int fd, bool from_start, const std::function<void(std::string_view)>& take)
 {
-    contents.clear();
     try {
         std::string chunk(1 << 16, '\0');
-        for (;;) {
-            const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        for (off_t offset = 0;;) {
+            const ssize_t got =
+                from_start ? ::pread(fd, chunk.data(), chunk.size(), offset) : ::read(fd, chunk.data(), chunk.size());
             if (got == 0)
                 return ReadStatus::ok;
             if (got < 0 && errno != EINTR)
                 return ReadStatus::cant_read;
-            if (got > 0)
-                contents.append(chunk, 0, static_cast<std::size_t>(got));
+            if (got > 0) {
+                take(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+                offset += got;
+            }
         }
     } catch (const std::bad_alloc&) {
-        std::string().swap(contents);
+        return ReadStatus::no_memory;
+    } catch (const std::length_error&) {
         return ReadStatus::no_memory;
     }
 }
@@ -273,27 +278,7 @@ InputFile::~InputFile()
 
 ReadStatus InputFile::read(const std::function<void(std::string_view)>& take)
 {
-    if (status_ != ReadStatus::ok)
-        return status_;
-    try {
-        std::string chunk(1 << 16, '\0');
-        for (off_t offset = 0;;) {
-            const ssize_t got =
-                regular_ ? ::pread(fd_, chunk.data(), chunk.size(), offset) : ::read(fd_, chunk.data(), chunk.size());
-            if (got == 0)
-                return ReadStatus::ok;
-            if (got < 0 && errno != EINTR)
-                return ReadStatus::cant_read;
-            if (got > 0) {
-                take(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
-                offset += got;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        return ReadStatus::no_memory;
-    } catch (const std::length_error&) {
-        return ReadStatus::no_memory;
-    }
+    return status_ == ReadStatus::ok ? read_chunks(fd_, regular_, take) : status_;
 }
 
 WriteStatus check_replaceable(const std::string& name)
@@ -365,7 +350,7 @@ WriteStatus update_file(const std::string& name, const std::function<std::option
             continue;
 
         std::string current;
-        if (read_all(file.get(), current) != ReadStatus::ok)
+        if (read_chunks(file.get(), true, [&](std::string_view chunk) { current.append(chunk); }) != ReadStatus::ok)
             return WriteStatus::cant_read;
         const std::optional<std::string> updated = change(std::move(current));
         if (!updated)
