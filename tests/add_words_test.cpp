@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <thread>
 
 #include "sandbox.h"
 #include "terminal_run.h"
@@ -32,13 +34,31 @@ std::string typing(const std::vector<std::string>& lines)
     return input + "\nkk";
 }
 
+struct stat status_of(const Sandbox& box, const std::string& name)
+{
+    struct stat info { };
+    ::stat(box.path(name).c_str(), &info);
+    return info;
+}
+
+bool holds_temporary_file(const Sandbox& box)
+{
+    for (const std::string& name : box.names())
+        if (name.rfind(".quogtran-", 0) == 0)
+            return true;
+    return false;
+}
+
 TEST(AddWords, ANewPairIsAddedSavedAndTranslated)
 {
     Sandbox box;
     box.write("story.txt", "Still cat fish.\n");
     box.write("quogo.dic", two_words);
-    const RunResult run = box.run({"story.txt"}, typing({"fish->phish"}));
+    const RunResult run = box.run({"story.txt"}, typing({"fish->phish"}), Sandbox::Options::first("umask 022; "));
     EXPECT_EQ(run.status, 0);
+    // New files get what the umask leaves, as a shell's > would give them.
+    for (const std::string name : {"story.qgo", "story.htm", "quogo.msg"})
+        EXPECT_EQ(status_of(box, name).st_mode & 07777, 0644u) << name;
 
     const std::string group = "x+=\" _fish_->~phish_\";";
     EXPECT_EQ(box.read("quogo.dic"), two_words + group);
@@ -222,21 +242,6 @@ TEST(AddWords, ALongPairIsTakenWhole)
     EXPECT_EQ(box.read("quogo.dic"), two_words + "x+=\" _" + english + "_->~" + quog + "_\";");
 }
 
-struct stat status_of(const Sandbox& box, const std::string& name)
-{
-    struct stat info { };
-    ::stat(box.path(name).c_str(), &info);
-    return info;
-}
-
-bool holds_temporary_file(const Sandbox& box)
-{
-    for (const std::string& name : box.names())
-        if (name.rfind(".quogtran-", 0) == 0)
-            return true;
-    return false;
-}
-
 // A dictionary that may not or cannot be replaced stays as it was, and the
 // typed words are still shown and kept in the message file.
 TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
@@ -336,6 +341,13 @@ TEST(AddWords, TheRewriteKeepsOwnerModeAndLinks)
                 ::rename(box.path("quogo.dic").c_str(), box.path("real.dic").c_str());
                 ::symlink("real.dic", box.path("quogo.dic").c_str());
             }},
+        {"a link to a relative link in another folder",
+            [](const Sandbox& box) {
+                ::mkdir(box.path("sub").c_str(), 0755);
+                ::rename(box.path("quogo.dic").c_str(), box.path("sub/real.dic").c_str());
+                ::symlink("real.dic", box.path("sub/link.dic").c_str());
+                ::symlink("sub/link.dic", box.path("quogo.dic").c_str());
+            }},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -382,44 +394,114 @@ TEST(AddWords, TwoRunsAtOnceKeepEachOthersWords)
     EXPECT_EQ(box.read("story.qgo").substr(0, 15), "kat dawg boid \n");
 }
 
-// A run ended by a signal while it waits for the dictionary's lock, or at
-// the wait before the outputs are written, leaves every file as it was.
+// Whether some process waits for the lock on the file called path.
+bool lock_awaited(const std::string& path)
+{
+    struct stat info { };
+    ::stat(path.c_str(), &info);
+    std::ifstream locks("/proc/locks");
+    const std::string inode = ":" + std::to_string(info.st_ino) + " ";
+    for (std::string line; std::getline(locks, line);)
+        if (line.find("->") != std::string::npos && line.find(inode) != std::string::npos)
+            return true;
+    return false;
+}
+
+// A run ended by a signal while it waits for the dictionary's lock, at the
+// wait before the outputs are written, or just as it has made a temporary
+// file, leaves every file as it was.
 TEST(AddWords, ASignalLeavesEveryFileWhole)
 {
+    enum class At { lock, last_wait, temporary_file };
     struct Case {
         int signal_number;
-        bool while_locked; // else: at the last wait, once the words are saved
+        At at;
     };
-    const Case cases[] = {
-        {SIGINT, true}, {SIGTERM, true}, {SIGHUP, true}, {SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}};
+    const Case cases[] = {{SIGINT, At::lock}, {SIGTERM, At::lock}, {SIGHUP, At::lock}, {SIGINT, At::last_wait},
+        {SIGTERM, At::last_wait}, {SIGHUP, At::last_wait}, {SIGTERM, At::temporary_file}};
     for (const Case& c : cases) {
-        const std::string name =
-            std::string(strsignal(c.signal_number)) + (c.while_locked ? " at the lock" : " at the last wait");
+        const std::string name = std::string(strsignal(c.signal_number)) +
+            (c.at == At::lock               ? " at the lock"
+                    : c.at == At::last_wait ? " at the last wait"
+                                            : " at a new file");
         Sandbox box;
         box.write("story.txt", "cat dog\n");
         box.write("quogo.dic", two_words);
         box.write("story.qgo", "old");
         box.write("story.htm", "old");
-        const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY);
-        if (c.while_locked)
-            ::flock(held, LOCK_EX);
-        TerminalRun run(box.dir(), {"story.txt"});
-        ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << name;
-        if (c.while_locked) {
-            for (int tries = 0; tries < 500 && !holds_temporary_file(box); ++tries)
-                ::usleep(10000);
-            ASSERT_TRUE(holds_temporary_file(box)) << name;
+        if (c.at == At::temporary_file) {
+            // The signal comes while the file is being made: it must wait
+            // until the file is known to the handler that removes it.
+            std::thread killer([&] {
+                for (int tries = 0; tries < 2000 && !holds_temporary_file(box); ++tries)
+                    ::usleep(2000);
+                pid_t pid = 0;
+                std::ifstream(box.path(".pid")) >> pid;
+                ::kill(pid, c.signal_number);
+            });
+            const RunResult run = box.run(
+                {"story.txt"}, "", Sandbox::Options::first("echo $$ >.pid; exec env " + failing("slow").before));
+            killer.join();
+            EXPECT_EQ(run.status, -1) << name;
         } else {
-            ASSERT_TRUE(run.play({{wait, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait, ""}})) << name;
+            const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
+            if (c.at == At::lock)
+                ::flock(held, LOCK_EX);
+            TerminalRun run(box.dir(), {"story.txt"});
+            ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << name;
+            if (c.at == At::lock) {
+                for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
+                    ::usleep(10000);
+                ASSERT_TRUE(lock_awaited(box.path("quogo.dic"))) << name;
+            } else {
+                ASSERT_TRUE(run.play({{wait, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait, ""}})) << name;
+            }
+            run.signal(c.signal_number);
+            const int status = run.finish();
+            ::close(held);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << name;
         }
-        run.signal(c.signal_number);
-        const int status = run.finish();
-        ::close(held);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << name;
-        EXPECT_EQ(box.read("quogo.dic"), c.while_locked ? two_words : two_words + "x+=\" _dog_->~dawg_\";") << name;
+        EXPECT_EQ(box.read("quogo.dic"), c.at != At::last_wait ? two_words : two_words + "x+=\" _dog_->~dawg_\";")
+            << name;
         EXPECT_EQ(box.read("story.qgo"), "old") << name;
         EXPECT_EQ(box.read("story.htm"), "old") << name;
         EXPECT_FALSE(holds_temporary_file(box)) << name;
+    }
+}
+
+// While a run waits for the dictionary's lock, the program holding it puts
+// a new dictionary in its place: the run extends the new one, keeping its
+// words, and adds nothing that is there by then.
+TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
+{
+    struct Case {
+        std::string name, replacement, result;
+        bool reported; // "Your word(s) have been added"
+    };
+    const std::string group = "x+=\" _dog_->~dawg_\";";
+    const Case cases[] = {
+        {"a new word meanwhile", two_words + " _bird_->~boid_", two_words + " _bird_->~boid_" + group, true},
+        {"the same pair meanwhile", two_words + " _dog_->~dawg_", two_words + " _dog_->~dawg_", false},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("story.txt", "cat dog\n");
+        box.write("quogo.dic", two_words);
+        const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
+        ::flock(held, LOCK_EX);
+        TerminalRun run(box.dir(), {"story.txt"});
+        ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << c.name;
+        for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
+            ::usleep(10000);
+        box.write("new.dic", c.replacement);
+        ::rename(box.path("new.dic").c_str(), box.path("quogo.dic").c_str());
+        ::close(held);
+        using Steps = TerminalRun::Steps;
+        ASSERT_TRUE(run.play(c.reported ? Steps{{wait, "k"}, {wait, "k"}} : Steps{})) << c.name << run.screen();
+        const int status = run.finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << run.screen();
+        EXPECT_EQ(box.read("quogo.dic"), c.result) << c.name;
+        EXPECT_EQ(count_of(run.screen(), "have been added"), c.reported ? 1 : 0) << c.name;
     }
 }
 

@@ -25,8 +25,9 @@ struct Case {
     std::vector<std::string> dirs{}; // directories made before the run
     Files links{};                   // symbolic links: name, target
     bool extends_dictionary = false;
-    Files hard_links{};   // hard links: name, existing file
-    std::string before{}; // shell commands run before the program
+    Files hard_links{};                // hard links: name, existing file
+    Sandbox::Options options{};        // commands run first, redirections, user
+    std::vector<std::string> absent{}; // files the run must not create
 };
 
 // A memory limit makes an endless file run out of memory at once, but the
@@ -55,6 +56,13 @@ std::string repeated(const std::string& piece, std::size_t times)
 }
 
 const std::string cat = "_cat_->~kat_";
+
+Sandbox::Options redirected(std::string redirects)
+{
+    Sandbox::Options options;
+    options.redirects = std::move(redirects);
+    return options;
+}
 const std::string long_word(10000, 'w');
 
 TEST(BadInput, EachEndsClearlyAndLosesNothing)
@@ -114,14 +122,37 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             "kdog->dawg\n\nkk", false, "\nWriting quogo.msg would destroy the input file\n", "", {}, {}, true},
         {"input without end", {{"quogo.dic", cat}}, {"zero.txt"}, "", false,
             "\nNot enough memory to read zero.txt\n" + usage_screen, "", {}, {{"zero.txt", "/dev/zero"}}, false, {},
-            memory_limit},
+            Sandbox::Options::first(memory_limit)},
         {"linked dictionary without end", {{"quogo.dic", cat + " |zero.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"},
             "", false, "Loading dictionary ... \nNot enough memory to read zero.dic\n", "", {},
-            {{"zero.dic", "/dev/zero"}}, false, {}, memory_limit},
+            {{"zero.dic", "/dev/zero"}}, false, {}, Sandbox::Options::first(memory_limit)},
+        {"a sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}}, {"story.txt"}, "",
+            false, "\nCan't write story.qgo", "", {}, {}, false, {}, failing("fsync")},
+        {"a close that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}}, {"story.txt"}, "",
+            false, "\nCan't write story.qgo", "", {}, {}, false, {}, failing("close")},
+        {"read-only message file, run as nobody", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"quogo.msg", "old"}},
+            {"story.txt"}, "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {}, {}, false, {},
+            Sandbox::Options::nobody(), {"story.qgo"}},
+        {"read-only output, run as nobody", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.htm", "old"}},
+            {"story.txt"}, "", false, "\nCan't open story.htm\n", "", {}, {}, false, {}, Sandbox::Options::nobody(),
+            {"story.qgo"}},
+        {"output that is a folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}}, {"story.txt"},
+            "", false, "\nCan't open story.htm\n", "", {"story.htm"}},
+        {"dictionary and message file that cannot be written", {{"story.txt", "cat\n"}}, {"story.txt"},
+            "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n\nCan't open quogo.dic\n", "", {"quogo.msg"},
+            {{"quogo.dic", "/dev/null"}}},
+        {"standard input that is a folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+            "\nCan't read standard input\n", "", {}, {}, false, {}, redirected("<. >.console 2>&1")},
+        {"the dictionary as the input, a known word typed", {{"quogo.dic", cat}}, {"quogo.dic"}, "kcat->kat\n\nkk",
+            true, "See quogo.qgo and quogo.htm", ""},
     };
     for (const Case& c : cases) {
-        if (c.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {
+        if (c.options.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {
             std::printf("skipped '%s': no memory limit under the address sanitizer\n", c.name.c_str());
+            continue;
+        }
+        if (c.options.as_nobody && !can_run_as_nobody()) {
+            std::printf("skipped '%s': only root can run the program as nobody\n", c.name.c_str());
             continue;
         }
         Sandbox box;
@@ -134,7 +165,7 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         for (const auto& [name, existing] : c.hard_links)
             ASSERT_EQ(::link(box.path(existing).c_str(), box.path(name).c_str()), 0) << c.name;
 
-        const RunResult run = box.run(c.args, c.typed, Sandbox::Options::first(c.before));
+        const RunResult run = box.run(c.args, c.typed, c.options);
         EXPECT_EQ(run.status, c.succeeds ? 0 : 1) << c.name;
         EXPECT_NE(run.console.find(c.console_has), std::string::npos) << c.name;
         EXPECT_EQ(run.console.find("for output.") != std::string::npos, c.succeeds) << c.name;
@@ -147,6 +178,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
                 name == "quogo.dic" && c.extends_dictionary ? bytes + "x+=\" _dog_->~dawg_\";" : bytes;
             EXPECT_TRUE(box.read(name) == expected) << c.name << ": " << name;
         }
+        for (const std::string& name : c.absent)
+            EXPECT_FALSE(box.exists(name)) << c.name << ": " << name;
     }
 }
 

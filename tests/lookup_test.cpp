@@ -75,32 +75,35 @@ TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
         expect_plain_answers(dict, keys);
 }
 
-// Random dictionaries from a small alphabet rich in the bytes that matter,
+// Random dictionaries from small alphabets rich in the bytes that matter,
 // looked up with keys cut from the dictionary itself and made up.
 TEST(FindKeys, AgreesWithThePlainSearchOnRandomDictionaries)
 {
     std::mt19937 random(20261207);
-    const std::string alphabet = "__~~->ab A|]\"";
     auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
-    for (int round = 0; round < 3000; ++round) {
-        std::string dict;
-        const std::size_t length = pick(60);
-        for (std::size_t i = 0; i < length; ++i)
-            dict.push_back(alphabet[pick(alphabet.size())]);
-        std::vector<std::string> keys;
-        for (int probe = 0; probe < 20; ++probe) {
-            std::string key(1, probe % 2 ? '~' : '_');
-            if (!dict.empty() && probe % 3 == 0) {
-                const std::size_t from = pick(dict.size());
-                key += dict.substr(from, pick(6));
-            } else {
-                for (std::size_t i = pick(4); i > 0; --i)
-                    key.push_back("ab~_ "[pick(5)]);
+    // The second alphabet makes keys like '_____a__', whose partial matches
+    // overlap one another many times over.
+    for (const std::string alphabet : {"__~~->ab A|]\"", "__a~"}) {
+        for (int round = 0; round < 3000; ++round) {
+            std::string dict;
+            const std::size_t length = pick(60);
+            for (std::size_t i = 0; i < length; ++i)
+                dict.push_back(alphabet[pick(alphabet.size())]);
+            std::vector<std::string> keys;
+            for (int probe = 0; probe < 20; ++probe) {
+                std::string key(1, probe % 2 ? '~' : '_');
+                if (!dict.empty() && probe % 3 == 0) {
+                    const std::size_t from = pick(dict.size());
+                    key += dict.substr(from, pick(6));
+                } else {
+                    for (std::size_t i = pick(9); i > 0; --i)
+                        key.push_back(alphabet[pick(alphabet.size())]);
+                }
+                key.push_back('_');
+                keys.push_back(key);
             }
-            key.push_back('_');
-            keys.push_back(key);
+            expect_plain_answers(dict, keys);
         }
-        expect_plain_answers(dict, keys);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "sandbox.h"
@@ -325,17 +326,27 @@ TEST(Run, AFailedWriteIsReportedAndTheRunFails)
     EXPECT_NE(blocked.console.find("\nCan't open story.htm\n" + usage_screen), std::string::npos);
 }
 
+// Standard output on a full device, or whose first write fails.
 TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
 {
-    Sandbox box;
-    box.write("quogo.dic", two_words);
-    box.write("story.txt", "cat\n");
-    const std::string command =
-        "cd '" + box.dir() + "' && '" + QUOGTRAN_BINARY + "' story.txt </dev/null >/dev/full 2>errors.txt";
-    const int raw = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1);
-    EXPECT_EQ(box.read("errors.txt"), "quogtran: can't write to standard output\n");
-    EXPECT_EQ(box.read("story.qgo"), "kat \n" + footer(2));
+    const bool traceable = std::system("strace -V >/dev/null 2>&1") == 0;
+    for (const std::string how :
+        {">/dev/full", "strace -qq -o /dev/null -e trace=write -e inject=write:error=EIO:when=1"}) {
+        if (how.rfind("strace", 0) == 0 && !traceable) {
+            std::printf("skipped: no strace to make a write fail\n");
+            continue;
+        }
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write("story.txt", "cat\n");
+        const bool full = how[0] == '>';
+        const std::string command = "cd '" + box.dir() + "' && " + (full ? "" : how + " ") + "'" + QUOGTRAN_BINARY +
+            "' story.txt </dev/null " + (full ? how : ">/dev/null") + " 2>errors.txt";
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << how;
+        EXPECT_EQ(box.read("errors.txt"), "quogtran: can't write to standard output\n") << how;
+        EXPECT_EQ(box.read("story.qgo"), "kat \n" + footer(2)) << how;
+    }
 }
 
 // A closed standard descriptor is reopened on /dev/null before any file is

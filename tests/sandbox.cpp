@@ -119,6 +119,13 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& 
     return run(args, input, Options{});
 }
 
+Sandbox::Options failing(const std::string& call)
+{
+    // The address sanitizer's runtime would rather be loaded first.
+    return Sandbox::Options::first(
+        "LD_PRELOAD=" FAULT_SHIM " QUOGTRAN_FAIL=" + call + " ASAN_OPTIONS=verify_asan_link_order=0 ");
+}
+
 bool can_run_as_nobody()
 {
     return ::geteuid() == 0 && ::getpwnam("nobody") != nullptr;

@@ -52,6 +52,10 @@ private:
     std::string dir_;
 };
 
+// Runs the program with calls on its temporary files failing (close or
+// fsync), through a preloaded library.
+Sandbox::Options failing(const std::string& call);
+
 // Runs as root can drop to nobody to meet permissions; others can't.
 bool can_run_as_nobody();
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -30,18 +31,18 @@ namespace {
     const pid_t job = ::fork();
     if (job == 0) {
         ::setpgid(0, 0);
-        ::tcsetpgrp(0, ::getpid());
+        ::tcsetpgrp(2, ::getpid());
         ::signal(SIGTTOU, SIG_DFL);
         exec_program(args);
     }
     ::setpgid(job, job);
-    ::tcsetpgrp(0, job);
+    ::tcsetpgrp(2, job);
     int status = 0;
     while (::waitpid(job, &status, WUNTRACED) == job && WIFSTOPPED(status)) {
         const char note[] = "[stopped]\n"; // the terminal adds the CR
         (void)!::write(1, note, sizeof note - 1);
         ::usleep(500000);
-        ::tcsetpgrp(0, job);
+        ::tcsetpgrp(2, job);
         ::kill(job, SIGCONT);
     }
     ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
@@ -82,6 +83,15 @@ TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>&
     ::close(slave_);
     if (::chdir(dir.c_str()) != 0)
         ::_exit(126);
+    if (!options.input_file.empty()) {
+        const int in = ::open(options.input_file.c_str(), O_RDONLY);
+        ::dup2(in, 0);
+        ::close(in);
+    }
+    if (options.nonblocking_input)
+        ::fcntl(0, F_SETFL, ::fcntl(0, F_GETFL) | O_NONBLOCK);
+    if (options.ignore_hangup)
+        ::signal(SIGHUP, SIG_IGN);
     if (!options.output_file.empty()) {
         const int out = ::open(options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(out, 1);
@@ -114,12 +124,19 @@ bool TerminalRun::wait_for(const std::string& text)
     return true;
 }
 
-bool TerminalRun::play(const Steps& steps)
+bool TerminalRun::play(const Steps& steps, int gap_ms)
 {
     for (const auto& [text, keys] : steps) {
-        if (!wait_for(text))
+        if (text.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        else if (!wait_for(text))
             return false;
-        type(keys);
+        for (std::size_t at = 0; gap_ms > 0 && at < keys.size(); ++at) {
+            type(keys.substr(at, 1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+        }
+        if (gap_ms == 0)
+            type(keys);
     }
     return true;
 }

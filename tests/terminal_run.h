@@ -20,8 +20,15 @@ public:
         // Standard output goes to this file instead of the terminal, as when
         // it is piped into a pager.
         std::string output_file;
+        // Standard input comes from this file (a FIFO, say) instead.
+        std::string input_file;
         // Changes the terminal's settings before the program starts.
         std::function<void(termios&)> settings;
+        // Standard input is set non-blocking, so that a read with nothing
+        // to read fails.
+        bool nonblocking_input = false;
+        // SIGHUP is ignored, as nohup leaves it.
+        bool ignore_hangup = false;
     };
 
     TerminalRun(const std::string& dir, const std::vector<std::string>& args);
@@ -33,10 +40,12 @@ public:
     // Reads the screen until text has appeared after what was seen before.
     bool wait_for(const std::string& text);
 
-    // For each step, waits for its text and types its keys; false when a
-    // text did not appear.
+    // For each step, waits for its text and types its keys, a byte each
+    // gap_ms when that is not 0; a step without text waits 700 ms instead
+    // (long enough for a stopped job to be continued). False when a text did
+    // not appear.
     using Steps = std::vector<std::pair<std::string, std::string>>;
-    bool play(const Steps& steps);
+    bool play(const Steps& steps, int gap_ms = 0);
     void type(const std::string& keys);
     void signal(int number);
 

@@ -2,10 +2,12 @@
 // the terminal's settings put back on every way out.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <functional>
@@ -59,25 +61,42 @@ TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
     EXPECT_TRUE(box.exists("story.qgo"));
 }
 
-TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndResumesInCharacterMode)
+// Ctrl-Z at a wait, then fg: the terminal is the user's while the job is
+// stopped, and the run goes on afterwards, whether it reads its keys from
+// the terminal or from a FIFO.
+TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndGoesOn)
 {
-    Sandbox box;
-    box.write("quogo.dic", dictionary);
-    box.write("story.txt", "Still cat.\n");
-    TerminalRun::Options as_job;
-    as_job.job_control = true;
-    TerminalRun run(box.dir(), {"story.txt"}, as_job);
-    ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n"));
-    run.type("\x1a"); // Ctrl-Z
-    ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
-    EXPECT_TRUE(run.settings_restored());
-    std::this_thread::sleep_for(std::chrono::milliseconds(700)); // continued by now
-    run.type("k");                                               // one key, no Enter, still ends the wait
-    ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
-    run.type("\r");
-    const int status = run.finish();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
-    EXPECT_TRUE(run.settings_restored());
+    ::signal(SIGPIPE, SIG_IGN); // a run that ended early has closed the FIFO
+    for (const bool from_fifo : {false, true}) {
+        Sandbox box;
+        box.write("quogo.dic", dictionary);
+        box.write("story.txt", "Still cat.\n");
+        TerminalRun::Options as_job;
+        as_job.job_control = true;
+        if (from_fifo) {
+            ::mkfifo(box.path("keys").c_str(), 0600);
+            as_job.input_file = box.path("keys");
+        }
+        TerminalRun run(box.dir(), {"story.txt"}, as_job);
+        const int keys = from_fifo ? ::open(box.path("keys").c_str(), O_WRONLY) : -1;
+        ASSERT_TRUE(run.wait_for("Strike Any Key ...")) << from_fifo;
+        run.type("\x1a"); // Ctrl-Z
+        ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
+        EXPECT_TRUE(run.settings_restored());
+        std::this_thread::sleep_for(std::chrono::milliseconds(700)); // continued by now
+        if (from_fifo) {
+            EXPECT_EQ(::write(keys, "k\n", 2), 2);
+        } else {
+            run.type("k"); // one key, no Enter, still ends the wait
+            ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
+            run.type("\r");
+        }
+        const int status = run.finish();
+        ::close(keys);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << from_fifo << run.screen();
+        EXPECT_TRUE(run.settings_restored());
+        EXPECT_TRUE(box.exists("story.qgo")) << from_fifo;
+    }
 }
 
 // Each key press ends one wait whole, and typed lines are edited by the
@@ -88,11 +107,16 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
     const std::string prompt = "Press Enter to exit : ";
     // A key at the first wait, a line at the add-words prompt, Enter, and
     // keys for the waits that follow added words.
-    const auto adding = [&](const std::string& key, const std::string& line, const std::string& shown_wait = wait) {
-        return Steps{{shown_wait, key}, {prompt, line + "\r"}, {prompt, "\r"}, {shown_wait, "k"}, {shown_wait, "k"}};
+    const auto adding = [&](const std::string& key, const std::string& line, const std::string& shown_wait = wait,
+                            const std::string& enter = "\r") {
+        return Steps{{shown_wait, key}, {prompt, line + enter}, {prompt, enter}, {shown_wait, "k"}, {shown_wait, "k"}};
     };
     const auto without_icrnl = [](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(ICRNL); };
     const auto raw = [](termios& t) { ::cfmakeraw(&t); };
+    const auto raw_without_minimum = [](termios& t) {
+        ::cfmakeraw(&t);
+        t.c_cc[VMIN] = 0;
+    };
     const auto utf8 = [](termios& t) { t.c_iflag |= IUTF8; };
     const std::string mouse = dictionary + "x+=\" _mouse_->~mowse_\";";
     struct Case {
@@ -102,6 +126,8 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         Steps steps;
         int exit_status;
         std::string stored; // quogo.dic afterwards
+        bool job_control = false;
+        int gap_ms = 0; // between the bytes typed
     };
     const Case cases[] = {
         {"arrow key at a wait", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse},
@@ -117,6 +143,18 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
             0, mouse},
         {"Enter that sends CR", {"story.txt"}, without_icrnl, adding("k", "mouse->mowse"), 0, mouse},
         {"raw terminal", {"story.txt"}, raw, adding("k", "mouse->mowse", "Strike Any Key ...\n"), 0, mouse},
+        {"raw terminal that returns at once", {"story.txt"}, raw_without_minimum,
+            adding("k", "mouse->mowse", "Strike Any Key ...\n"), 0, mouse},
+        {"CR ignored", {"story.txt"}, [](termios& t) { t.c_iflag |= IGNCR; }, adding("k", "mouse->mowse"), 0, mouse},
+        {"Enter that sends LF, mapped to CR", {"story.txt"}, [](termios& t) { t.c_iflag |= INLCR; },
+            adding("k", "mouse->mowse", wait, "\n"), 0, mouse},
+        {"Ctrl-Z at a prompt, then fg, where Enter sends CR", {"story.txt"}, without_icrnl,
+            {{wait, "k"}, {prompt, "\x1a"}, {"[stopped]", ""}, {"", "mouse->mowse\r"}, {prompt, "\r"}, {wait, "k"},
+                {wait, "k"}},
+            0, mouse, true},
+        {"arrow key whose bytes come 5 ms apart", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse,
+            false, 5},
+        {"UTF-8 key of three bytes", {"story.txt"}, nullptr, adding("\xe0\xa4\x85", "mouse->mowse"), 0, mouse},
         {"control character at a prompt", {"story.txt"}, nullptr,
             {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
                 {prompt, "\r"}},
@@ -132,8 +170,9 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         ::symlink("/dev/tty", box.path("typed.txt").c_str());
         TerminalRun::Options options;
         options.settings = c.settings;
+        options.job_control = c.job_control;
         TerminalRun run(box.dir(), c.args, options);
-        ASSERT_TRUE(run.play(c.steps)) << c.name << ": " << run.screen();
+        ASSERT_TRUE(run.play(c.steps, c.gap_ms)) << c.name << ": " << run.screen();
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << ": " << run.screen();
         EXPECT_EQ(box.read("quogo.dic"), c.stored) << c.name;
@@ -164,52 +203,59 @@ TEST(Terminal, OutputElsewhereLeavesTheSettingsAlone)
 
 TEST(Terminal, SettingsComeBackOnEveryWayOut)
 {
+    using Steps = TerminalRun::Steps;
+    const std::string prompt = "Press Enter to exit : ";
     struct Case {
         std::string name;
         std::vector<std::string> args;
         bool with_dictionary;
-        std::string wait_text;
-        std::string keys;  // typed once wait_text shows
-        int signal_number; // sent once wait_text shows, when not 0
-        int exit_status;   // expected when no signal ends the run
-        int ending_signal; // expected signal, or 0
+        Steps steps;
+        int signal_number;  // sent after the steps, when not 0
+        int exit_status;    // expected when no signal ends the run
+        int ending_signal;  // expected signal, or 0
+        std::string then{}; // typed after the signal
+        TerminalRun::Options options{};
+        bool message_fifo = false; // quogo.msg is a FIFO no one reads, else a folder
     };
+    TerminalRun::Options nonblocking;
+    nonblocking.nonblocking_input = true;
+    TerminalRun::Options nohup;
+    nohup.ignore_hangup = true;
     std::vector<Case> cases = {
-        {"normal run", {"story.txt"}, true, "Strike Any Key ...\r\n", "k\r", 0, 0, 0},
-        {"usage screen", {"-x", "story.txt"}, true, "Strike Any Key ...\r\n", "k", 0, 1, 0},
-        {"missing dictionary", {"story.txt"}, false, "Can't open quogo.dic", "", 0, 1, 0},
-        {"interrupt key", {"story.txt"}, true, "Strike Any Key ...\r\n", "\x03", 0, 0, SIGINT},
-        {"SIGINT", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGINT, 0, SIGINT},
-        {"SIGTERM", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGTERM, 0, SIGTERM},
-        {"SIGHUP", {"story.txt"}, true, "Strike Any Key ...\r\n", "", SIGHUP, 0, SIGHUP},
-        {"quit key", {"story.txt"}, true, "Strike Any Key ...\r\n", "\x1c", 0, 0, SIGQUIT},
-        {"message file that cannot be written", {"story.txt"}, true, "Press Enter to exit : ", "dog->dawg\r\rk", 0, 1,
+        {"normal run", {"story.txt"}, true, {{wait, "k\r"}}, 0, 0, 0},
+        {"usage screen", {"-x", "story.txt"}, true, {{wait, "k"}}, 0, 1, 0},
+        {"missing dictionary", {"story.txt"}, false, {{"Can't open quogo.dic", ""}}, 0, 1, 0},
+        {"interrupt key", {"story.txt"}, true, {{wait, "\x03"}}, 0, 0, SIGINT},
+        {"quit key", {"story.txt"}, true, {{wait, "\x1c"}}, 0, 0, SIGQUIT},
+        {"message file that cannot be written", {"story.txt"}, true, {{wait, "k"}, {prompt, "dog->dawg\r\rk"}}, 0, 1,
             0},
+        {"a read that fails", {"story.txt"}, true, {{wait, ""}}, 0, 1, 0, "", nonblocking},
+        {"SIGHUP ignored, as under nohup", {"story.txt"}, true, {{wait, ""}}, SIGHUP, 0, 0, "k\r", nohup},
+        {"SIGINT while the message file is written", {"story.txt"}, true,
+            {{wait, "k"}, {prompt, "dog->dawg\r\r"}, {"the following message:", ""}}, SIGINT, 0, SIGINT, "", {}, true},
     };
-    for (const int number : {SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGSEGV,
-             SIGBUS, SIGFPE, SIGILL})
-        cases.push_back({strsignal(number), {"story.txt"}, true, "Strike Any Key ...\r\n", "", number, 0, number});
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
+             SIGVTALRM, SIGPROF, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+        cases.push_back({strsignal(number), {"story.txt"}, true, {{wait, ""}}, number, 0, number});
     for (const Case& c : cases) {
         Sandbox box;
         if (c.with_dictionary)
             box.write("quogo.dic", dictionary);
         box.write("story.txt", "Still cat.\n");
-        ::mkdir(box.path("quogo.msg").c_str(), 0755);
-        TerminalRun run(box.dir(), c.args);
-        if (c.wait_text == "Press Enter to exit : ") {
-            ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n")) << c.name;
-            run.type("k");
-        }
-        ASSERT_TRUE(run.wait_for(c.wait_text)) << c.name << run.screen();
-        if (!c.keys.empty())
-            run.type(c.keys);
+        if (c.message_fifo)
+            ::mkfifo(box.path("quogo.msg").c_str(), 0644);
+        else
+            ::mkdir(box.path("quogo.msg").c_str(), 0755);
+        TerminalRun run(box.dir(), c.args, c.options);
+        ASSERT_TRUE(run.play(c.steps)) << c.name << run.screen();
         if (c.signal_number != 0)
             run.signal(c.signal_number);
+        run.type(c.then);
         const int status = run.finish();
         if (c.ending_signal != 0) {
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.ending_signal) << c.name;
         } else {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name;
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << run.screen();
         }
         EXPECT_TRUE(run.settings_restored()) << c.name;
         // No colour or bold is left on: the last escape is the reset.

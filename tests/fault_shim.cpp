@@ -1,0 +1,70 @@
+// Loaded with LD_PRELOAD, makes one kind of call on the program's temporary
+// files fail with EIO after doing its work, as a failing disk would
+// (QUOGTRAN_FAIL=close or QUOGTRAN_FAIL=fsync), or makes their creation
+// take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool wanted(const char* call)
+{
+    const char* what = std::getenv("QUOGTRAN_FAIL");
+    return what != nullptr && std::strcmp(what, call) == 0;
+}
+
+bool temporary(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return std::strncmp(slash != nullptr ? slash + 1 : path, ".quogtran-", 10) == 0;
+}
+
+bool fails(const char* call, int fd)
+{
+    if (!wanted(call))
+        return false;
+    char target[4096];
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1);
+    if (length <= 0)
+        return false;
+    target[length] = '\0';
+    return temporary(target);
+}
+
+template <typename Call> Call real(const char* name)
+{
+    return reinterpret_cast<Call>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" int close(int fd)
+{
+    const bool fail = fails("close", fd);
+    const int result = real<int (*)(int)>("close")(fd);
+    if (!fail)
+        return result;
+    errno = EIO;
+    return -1;
+}
+
+extern "C" int fsync(int fd)
+{
+    if (!fails("fsync", fd))
+        return real<int (*)(int)>("fsync")(fd);
+    errno = EIO;
+    return -1;
+}
+
+extern "C" int mkostemp(char* name, int flags)
+{
+    const int fd = real<int (*)(char*, int)>("mkostemp")(name, flags);
+    if (wanted("slow") && temporary(name))
+        ::usleep(300000);
+    return fd;
+}
