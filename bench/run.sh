@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Times whole runs of quogtran, each writing its two output files, in
-# interleaved rounds, and prints medians, ratios and peak memory:
-#   - translating a generated 1 MiB and 4 MiB story with a 100,000-entry
-#     dictionary, beside bench/translate.awk doing the same job (the script
-#     first checks that both write the same bytes);
-#   - with PEER set to another awk word-substitution program taking
-#     "-v out=BASE [-v rev=1] DICTIONARY STORY", that program too, and the
-#     untranslation (-u) of the translated stories beside it with rev=1;
-#   - 1,000 distinct words holding '_' beside the same words without, with a
-#     6 MB dictionary;
-#   - the bundled example beside cat reading the same files.
-# Peak memory is GNU time's maximum resident set size.
+# Times whole runs of quogtran, each writing (and syncing) its two output
+# files, paired with a peer doing the same job, and prints for each case the
+# median of the per-pair time ratios (runs alternate A B A B ...), and peak
+# memory against the size of story plus dictionary:
+#   - translating 1, 4 and 16 MiB stories with a 100,000-entry dictionary, on
+#     both corpora (bench/make_corpus.cpp), and a 1 MiB story with 1,000,000
+#     entries;
+#   - untranslating (-u) the translated 1 MiB stories;
+#   - 2 MB of words holding '_' against the same words without;
+#   - the bundled example against cat reading the same files.
+# The peer is an awk program taking "-v out=BASE [-v rev=1] DICTIONARY STORY"
+# (PEER, by default ../shared/bench/peer.awk beside the project, else
+# bench/translate.awk), run by AWK (mawk). Before timing, the script checks
+# that quogtran and bench/translate.awk write the same bytes.
 #
-#   bench/run.sh                  ROUNDS=15 PEER=other.awk bench/run.sh
+#   bench/run.sh            ROUNDS=21 bench/run.sh            CASES="p1 m1" bench/run.sh
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-rounds=${ROUNDS:-9}
+rounds=${ROUNDS:-11}
 awk_program=${AWK:-mawk}
-peer=${PEER:+$(realpath "$PEER")}
+peer=${PEER:-$root/../shared/bench/peer.awk}
+[ -f "$peer" ] || peer=
+peer=${peer:+$(realpath "$peer")}
 build="$root/build-bench"
 
 (cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null)
@@ -30,72 +34,72 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/example" && cp "$root"/examples/* "$work/example/"
 cd "$work"
 
-# The commands timed, by name. Each runs in the folder of its files.
-run() {
-  case $1 in
-    q1) "$quogtran" big1.txt ;;
-    q4) "$quogtran" big4.txt ;;
-    a1) "$awk_program" -v dict=quogo.dic -v input=big1.txt -f "$root/bench/translate.awk" ;;
-    a4) "$awk_program" -v dict=quogo.dic -v input=big4.txt -f "$root/bench/translate.awk" ;;
-    p1) "$awk_program" -v out=peer1 -f "$peer" quogo.dic big1.txt ;;
-    p4) "$awk_program" -v out=peer4 -f "$peer" quogo.dic big4.txt ;;
-    u1) "$quogtran" -u told1.qgo ;;
-    u4) "$quogtran" -u told4.qgo ;;
-    r1) "$awk_program" -v out=back1 -v rev=1 -f "$peer" quogo.dic told1.qgo ;;
-    r4) "$awk_program" -v out=back4 -v rev=1 -f "$peer" quogo.dic told4.qgo ;;
-    snake) (cd wide && "$quogtran" snake.txt) ;;
-    plain) (cd wide && "$quogtran" plain.txt) ;;
-    example) (cd example && "$quogtran" story.txt) ;;
-    cat) (cd example && cat quogo.dic names.dic story.txt) ;;
-  esac </dev/null >/dev/null 2>&1
-}
-
-# Seconds taken by one command, to the millisecond.
-seconds() {
-  local TIMEFORMAT=%3R
-  { time run "$1"; } 2>&1
-}
-
-median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
-size() { stat -c %s "$1"; }
-
-for n in 1 4; do
-  run "q$n"
-  cp "big$n.qgo" "big$n.quogtran"
-  cp "big$n.qgo" "told$n.qgo"
-  run "a$n"
-  if ! cmp -s "big$n.qgo" "big$n.quogtran"; then
-    echo "quogtran and translate.awk differ on big$n.txt" >&2
-    exit 1
+# The peer's job on DICTIONARY STORY [rev]: the peer program, or else the
+# project's own awk translation (which has no -u).
+peer_run() {
+  if [ -n "$peer" ]; then
+    "$awk_program" -v out="${2%.*}.peer" ${3:+-v rev=1} -f "$peer" "$1" "$2"
+  else
+    "$awk_program" -v dict="$1" -v input="$2" -f "$root/bench/translate.awk"
   fi
-done
+}
 
-names=(q1 a1 q4 a4 snake plain example cat)
-[ -n "$peer" ] && names+=(p1 p4 u1 r1 u4 r4)
-declare -A times
+# Each case: its folder, then quogtran's command and the other's, as words.
+declare -A folder quog other
+add_case() { folder[$1]=$2; quog[$1]=$3; other[$1]=$4; }
+for n in 1 4 16; do
+  add_case "t$n" . "$quogtran big$n.txt" "peer_run quogo.dic big$n.txt"
+  add_case "p$n" prose "$quogtran big$n.txt" "peer_run quogo.dic big$n.txt"
+done
+add_case m1 million "$quogtran big1.txt" "peer_run quogo.dic big1.txt"
+add_case u1 . "$quogtran -u told1.qgo" "peer_run quogo.dic told1.qgo rev"
+add_case v1 prose "$quogtran -u told1.qgo" "peer_run quogo.dic told1.qgo rev"
+add_case snake wide "$quogtran snake.txt" "$quogtran plain.txt"
+add_case example example "$quogtran story.txt" "cat quogo.dic names.dic story.txt"
+cases=${CASES:-t1 t4 t16 p1 p4 p16 m1 u1 v1 snake example}
+
+run() { (cd "${folder[$1]}" && eval "$2") </dev/null >/dev/null 2>&1; }
+now() { echo "${EPOCHREALTIME/./}"; }
+
+# The untranslation cases start from quogtran's own translation; and both
+# programs must agree on what they write.
+(cd "$work" && "$quogtran" big1.txt && cp big1.qgo told1.qgo) </dev/null >/dev/null
+(cd "$work/prose" && "$quogtran" big1.txt && cp big1.qgo told1.qgo) </dev/null >/dev/null
+(cd "$work" && "$awk_program" -v dict=quogo.dic -v input=big1.txt -f "$root/bench/translate.awk" &&
+  cmp -s big1.qgo told1.qgo) || { echo "quogtran and translate.awk differ on big1.txt" >&2; exit 1; }
+
+declare -A ratios
 for ((round = 1; round <= rounds; round++)); do
-  for name in "${names[@]}"; do
-    times[$name]+="$(seconds "$name") "
+  for name in $cases; do
+    a0=$(now); run "$name" "${quog[$name]}"; a1=$(now)
+    run "$name" "${other[$name]}"; b1=$(now)
+    ratios[$name]+="$(awk -v a=$((a1 - a0)) -v b=$((b1 - a1)) 'BEGIN { printf "%.4f", a / b }') "
   done
 done
-med() { median <<<"${times[$1]}"; }
-row() { printf '%-34s %9ss %9ss %8s\n' "$1" "$(med "$2")" "$(med "$3")" "$(ratio "$(med "$2")" "$(med "$3")")"; }
 
-printf 'rounds: %d, awk: %s, dictionary: %d bytes, 100000 entries\n' "$rounds" "$awk_program" "$(size quogo.dic)"
-printf '%-34s %10s %10s %8s\n' "" "quogtran" "other" "ratio"
-row "big1.txt against translate.awk" q1 a1
-row "big4.txt against translate.awk" q4 a4
-if [ -n "$peer" ]; then
-  row "big1.txt against the peer" q1 p1
-  row "big4.txt against the peer" q4 p4
-  row "-u told1.qgo against the peer" u1 r1
-  row "-u told4.qgo against the peer" u4 r4
-fi
-row "1,000 words with '_' against without" snake plain
-row "the example against cat" example cat
-for n in 1 4; do
-  kib=$(cd "$work" && /usr/bin/time -f %M "$quogtran" "big$n.txt" </dev/null 2>&1 >/dev/null | tail -n 1)
-  inputs=$(( $(size "big$n.txt") + $(size quogo.dic) ))
-  printf 'peak memory, big%d.txt: %d KiB = %.2f x (story + dictionary)\n' "$n" "$kib" "$(ratio "$((kib * 1024))" "$inputs")"
+median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+describe() {
+  case $1 in
+    t*) echo "first corpus, ${1#t} MiB, 100,000 entries" ;;
+    p*) echo "prose corpus, ${1#p} MiB, 100,000 entries" ;;
+    m1) echo "prose corpus, 1 MiB, 1,000,000 entries" ;;
+    u1) echo "-u, first corpus, 1 MiB" ;;
+    v1) echo "-u, prose corpus, 1 MiB" ;;
+    snake) echo "2 MB of words with '_' / without" ;;
+    example) echo "the example / cat" ;;
+  esac
+}
+# Peak memory of quogtran's run as a multiple of its story plus dictionary.
+memory() {
+  local dir=${folder[$1]} args=${quog[$1]#"$quogtran" } kib
+  kib=$(cd "$dir" && /usr/bin/time -f %M "$quogtran" $args </dev/null 2>&1 >/dev/null | tail -n 1)
+  awk -v k="$kib" -v s="$(stat -c %s "$dir/${args##* }")" -v d="$(stat -c %s "$dir/quogo.dic")" \
+    'BEGIN { printf "%7d KiB %5.2fx", k, k * 1024 / (s + d) }'
+}
+
+printf 'rounds: %d, peer: %s under %s\n' "$rounds" "${peer:-bench/translate.awk}" "$awk_program"
+printf '%-42s %12s %22s\n' "case" "time ratio" "peak memory"
+for name in $cases; do
+  printf '%-42s %11sx %22s\n' "$(describe "$name")" "$(median <<<"${ratios[$name]}")" "$(memory "$name")"
 done
+"$root/tools/code_lines.sh"
