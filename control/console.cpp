@@ -4,7 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 #include <utility>
 
@@ -23,6 +26,12 @@ void put_text(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+void put_prompt(std::string_view prompt)
+{
+    put_text(prompt);
+    show_on_terminal(prompt);
+}
+
 namespace {
 
 constexpr int escape = 0x1b;
@@ -30,33 +39,33 @@ constexpr int escape = 0x1b;
 // A byte read past the end of a key, given back to the next read.
 int pushed_back = EOF;
 
-[[noreturn]] void fail_to_read_input()
+// Set once standard input has gone on for a mebibyte without a line end
+// after a refused line: it is then taken to have ended.
+bool input_given_up = false;
+
+bool input_is_terminal()
 {
-    reset_colour();
-    put_text("\nCan't read standard input\n");
-    end_process(exit_failure);
+    static const bool terminal = ::isatty(STDIN_FILENO) != 0;
+    return terminal;
 }
 
-// Every read from standard input that may wait first shows what was printed
-// before it. A terminal is read a byte at a time straight from the
-// descriptor, so nothing typed ahead is ever held back in a buffer where the
-// terminal cannot see it; anything else through the C library, whose end of
-// input, once met, stays met. A failing read is not the end of input: what
-// follows would be guesswork.
+// One byte of standard input, or EOF at its end. A terminal is read a byte
+// at a time straight from the descriptor, so that nothing typed ahead is
+// held in a buffer where the terminal cannot see it; anything else through
+// the C library, a block at a time. A failing read is not the end of input:
+// what follows would be guesswork. Callers show what was printed first.
 int read_byte()
 {
-    if (std::feof(stdin)) // met only off a terminal, where nothing can follow
-        return EOF;
-    if (!::isatty(STDIN_FILENO)) {
-        std::fflush(stdout);
-        const int ch = std::getchar();
-        if (ch == EOF && std::ferror(stdin))
-            fail_to_read_input();
-        return ch;
-    }
-    std::fflush(stdout);
     if (pushed_back != EOF)
         return std::exchange(pushed_back, EOF);
+    if (input_given_up)
+        return EOF;
+    if (!input_is_terminal()) {
+        const int ch = std::getchar();
+        if (ch == EOF && std::ferror(stdin))
+            die("\nCan't read standard input\n");
+        return ch;
+    }
     unsigned char byte;
     for (;;) {
         const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
@@ -65,7 +74,7 @@ int read_byte()
         if (got == 0)
             return EOF;
         if (errno != EINTR)
-            fail_to_read_input();
+            die("\nCan't read standard input\n");
     }
 }
 
@@ -132,58 +141,93 @@ void read_key()
         read_rest_of_character(first);
 }
 
+bool colour_wanted()
+{
+    static const bool wanted = [] {
+        const char* no_colour = std::getenv("NO_COLOR");
+        const char* term = std::getenv("TERM");
+        return (no_colour == nullptr || *no_colour == '\0') && (term == nullptr || std::strcmp(term, "dumb") != 0);
+    }();
+    return wanted;
+}
+
 volatile std::sig_atomic_t colour_on = 0;
 
 void write_escape(std::string_view bytes, bool leaves_colour_on)
 {
+    if (bytes.empty())
+        return;
     put_text(bytes);
     colour_on = leaves_colour_on;
 }
 
 } // namespace
 
-std::size_t read_line(std::string& line, std::size_t limit)
+bool read_line(std::string& line)
 {
+    constexpr std::size_t most_dropped = std::size_t{1} << 20;
     line.clear();
+    // Borrowed before the prompt shows: what is typed at it is edited as a
+    // line from the first key on.
     BorrowedTerminal borrowed(Borrow::line);
-    std::size_t room = limit == 0 ? 1 : limit;
-    while (--room > 0) {
-        const int ch = read_byte();
-        if (ch == EOF || ch == '\n')
+    std::fflush(stdout);
+    std::size_t dropped = 0;
+    for (int ch = read_byte(); ch != EOF && ch != '\n'; ch = read_byte()) {
+        if (line.size() < longest_line) {
+            line.push_back(static_cast<char>(ch));
+        } else if (++dropped == most_dropped) {
+            input_given_up = true;
             break;
-        line.push_back(static_cast<char>(ch));
+        }
     }
-    return line.size();
+    if (dropped == 0)
+        return true;
+    line.clear();
+    return false;
 }
 
 void wait_key(std::string_view prompt)
 {
-    if (std::feof(stdin) || !::isatty(STDIN_FILENO)) {
-        put_text(prompt);
+    if (!input_is_terminal()) {
+        put_prompt(prompt);
+        std::fflush(stdout);
         read_byte();
     } else if (!terminal_is_ours_to_borrow()) {
-        put_text(prompt);
+        put_prompt(prompt);
         std::string ignored;
         read_line(ignored);
     } else {
         // Borrowed before the prompt shows: the key pressed at it is read
-        // in character mode, never echoed or held for a line.
+        // in character mode, never echoed or held for a line. Whatever else
+        // is waiting (a second key, a paste) is dropped: the user has not
+        // seen it used.
         BorrowedTerminal borrowed(Borrow::key);
-        put_text(prompt);
+        put_prompt(prompt);
+        std::fflush(stdout);
         read_key();
+        pushed_back = EOF;
+        ::tcflush(STDIN_FILENO, TCIFLUSH);
     }
+}
+
+std::string attribute_escape(char code)
+{
+    return colour_wanted() ? std::string{'\x1b', '[', code, 'm'} : std::string();
+}
+
+std::string foreground_escape(char code)
+{
+    return colour_wanted() ? std::string{'\x1b', '[', '3', code, 'm'} : std::string();
 }
 
 void set_attribute(char code)
 {
-    const char bytes[] = {'\x1b', '[', code, 'm'};
-    write_escape(std::string_view(bytes, sizeof bytes), code != '0');
+    write_escape(attribute_escape(code), code != '0');
 }
 
 void set_foreground(char code)
 {
-    const char bytes[] = {'\x1b', '[', '3', code, 'm'};
-    write_escape(std::string_view(bytes, sizeof bytes), true);
+    write_escape(foreground_escape(code), true);
 }
 
 void reset_colour()
@@ -201,13 +245,15 @@ void reset_colour_now()
 
 void pause_ticks(int n)
 {
-    // Each idle step stores to a volatile, so the optimiser keeps the loops.
-    volatile int idle = 0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j)
-            for (int k = 0; k < n; ++k)
-                idle = k;
-    (void)idle;
+    // A sleep, not a busy loop: nobody is kept from the processor, and
+    // nobody waits at all when the report goes to a file.
+    if (!::isatty(STDOUT_FILENO))
+        return;
+    const long long nanoseconds = 5LL * n * n * n / 8;
+    const timespec pause{
+        static_cast<std::time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
+    std::fflush(stdout);
+    ::nanosleep(&pause, nullptr);
 }
 
 void end_process(int status)
@@ -218,4 +264,12 @@ void end_process(int status)
         status = exit_failure;
     }
     std::exit(status);
+}
+
+void die(std::string_view message)
+{
+    give_terminal_back_now();
+    reset_colour();
+    put_text(message);
+    end_process(exit_failure);
 }

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +18,12 @@ constexpr int exit_failure = 1;
 // byte is ordinary (NUL included); an empty needle is found at 0 in a
 // non-empty haystack and nowhere in an empty one.
 std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
+
+// The one case folding of the program: A-Z to a-z, every other byte as it is.
+inline char lower_ascii(char ch)
+{
+    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch;
+}
 
 // Set membership by table, for loops over every byte of a text.
 class ByteSet {
@@ -34,22 +39,31 @@ private:
     std::array<bool, 256> member_{};
 };
 
-// Reads one line from standard input into line, without its line end, and
-// returns the number of bytes stored. At most limit - 1 bytes are stored;
-// the rest of a longer line stays pending for the next read. On a terminal
-// the line is typed with the terminal's own editing and echo.
-constexpr std::size_t no_limit = SIZE_MAX;
-std::size_t read_line(std::string& line, std::size_t limit = no_limit);
+// The longest typed line taken: a terminal's own line editing holds no more.
+constexpr std::size_t longest_line = 4096;
+
+// Reads one line from standard input into line, without its line end. On a
+// terminal the line is typed with the terminal's own editing and echo. A
+// line longer than longest_line is refused whole: line is left empty, the
+// rest of it up to its line end is dropped, and the result is false.
+bool read_line(std::string& line);
 
 // Prints prompt, then waits for one key press and ignores it. Off a terminal
-// one byte (or the end of input) stands for a key; on a terminal that only
-// shows what another program reads, one typed line does.
+// one byte (or the end of input) stands for a key; on a terminal whose
+// output goes to another program, one typed line does.
 void wait_key(std::string_view prompt);
 
-// ANSI escapes: ESC [ code m and ESC [ 3 code m. Any code but '0' (normal)
-// leaves a colour or bold on until the next '0'.
+// Prints a prompt that asks for a typed line: to standard output and, when
+// that is a file, to the terminal as well.
+void put_prompt(std::string_view prompt);
+
+// ANSI escapes: ESC [ code m and ESC [ 3 code m, or nothing at all when the
+// user asked for no colour (NO_COLOR, or TERM=dumb). Any code but '0'
+// (normal) leaves a colour or bold on until the next '0'.
 void set_attribute(char code);
 void set_foreground(char code);
+std::string attribute_escape(char code);
+std::string foreground_escape(char code);
 
 // Puts the colour back to normal when a colour or bold is on.
 void reset_colour();
@@ -57,12 +71,17 @@ void reset_colour();
 // The same from a signal handler (async-signal-safe).
 void reset_colour_now();
 
-// A busy pause of n * n * n idle iterations.
+// The pause after each verbose report line: it grows with n cubed, n = 200
+// sleeping 5 ms; none when standard output is not a terminal.
 void pause_ticks(int n);
 
 // Writes bytes to standard output.
 void put_text(std::string_view text);
 
-// Flushes standard output and ends the process. A failed write to standard
-// output turns a successful status into a failure.
+// Flushes standard output and ends the process, giving the terminal back.
+// A failed write to standard output turns a successful status into a failure.
 [[noreturn]] void end_process(int status);
+
+// Gives the terminal and the colour back, prints message and ends the run
+// with a failure.
+[[noreturn]] void die(std::string_view message);

@@ -1,9 +1,11 @@
+// The driver: start-up and the stages of a run in their fixed order.
+#include <optional>
 #include <set>
 #include <string>
 
 #include "control/console.h"
-#include "control/driver.h"
 #include "control/files.h"
+#include "control/options.h"
 #include "control/signals.h"
 #include "engine/engine.h"
 #include "results/results.h"
@@ -32,33 +34,6 @@ private:
     std::set<std::string> names_;
 };
 
-} // namespace
-
-void run_chain()
-{
-    UsedDictionaries used;
-    used.add(dict_name);
-    while (chain_pos != chain_done) {
-        translate_pass();
-        if (chain_pos == chain_none) {
-            chain_pos = chain_done;
-            continue;
-        }
-        // A chain that comes back to a dictionary would repeat passes forever.
-        if (used.seen(next_dict_name)) {
-            put_text("\n\nThe chain comes back to " + next_dict_name + ", so it ends here.\n");
-            chain_pos = chain_done;
-            continue;
-        }
-        work_text = std::move(out_text);
-        out_text.clear();
-        dict_name = next_dict_name;
-        used.add(dict_name);
-        load_dictionary();
-        check_output_names();
-    }
-}
-
 void show_banner()
 {
     set_attribute(colour_bold);
@@ -70,25 +45,61 @@ void show_banner()
     set_attribute(colour_normal);
 }
 
+// Loads quogo.dic, counting the words of a chain from nothing.
+std::optional<std::string> load_first_dictionary()
+{
+    run.word_count = 0;
+    run.earlier.clear();
+    return load_dictionary(std::string(first_dictionary));
+}
+
+// The chain loop: the prepared input through the loaded dictionary, and on
+// through each dictionary that the one before links to, one pass each; then
+// the arrows back and the punctuation closed up, once for the screen and
+// the files alike.
+void translate_through_chain(std::optional<std::string> next)
+{
+    UsedDictionaries used;
+    used.add(run.dict_name);
+    run.out_text.clear();
+    translate_pass(run.work_text);
+    while (next) {
+        // A chain that comes back to a dictionary would repeat passes forever.
+        if (used.seen(*next)) {
+            put_text("\n\nThe chain comes back to " + *next + ", so it ends here.\n");
+            break;
+        }
+        const std::string previous = std::move(run.out_text);
+        run.out_text.clear();
+        run.earlier.push_back({std::move(run.dict_name), std::move(run.dict_text)});
+        next = load_dictionary(*next);
+        used.add(run.dict_name);
+        check_output_names(run.dict_name);
+        translate_pass(previous);
+    }
+    restore_arrows();
+    close_up_in_place(run.out_text);
+}
+
+} // namespace
+
 void run_quogtran(int argc, const char* const* argv)
 {
     guard_process();
-    set_run_values();
+    run = {};
     answer_help_or_version(argc, argv);
     show_banner();
     read_options(argc, argv);
-    check_output_names();
+    check_outputs(std::string(first_dictionary));
     put_text("\n");
 
-    load_dictionary();
+    std::optional<std::string> next = load_first_dictionary();
     prepare_work_text();
     protect_arrows();
-    run_chain();
-    std::string().swap(work_text); // the last pass's input, needed no more
-    restore_arrows();
-
+    translate_through_chain(std::move(next));
     show_text();
-    if (!untranslate)
-        extend_dictionary();
+    // New words take effect as in a fresh run: the whole chain once more.
+    if (!run.untranslate && extend_dictionary())
+        translate_through_chain(load_first_dictionary());
     deliver_results();
 }

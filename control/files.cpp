@@ -1,45 +1,58 @@
 #include "control/files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <new>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
+#if defined(__linux__)
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
+#endif
+
+#include "control/console.h"
+
+Descriptor::~Descriptor()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool Descriptor::close()
+{
+    return ::close(std::exchange(fd_, -1)) == 0;
+}
 
 namespace {
-
-// Closes a file descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) { }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool is_open() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 FileIdentity identity_of(const struct stat& info)
 {
     return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
+}
+
+// A file that could not be opened for writing, for the reason error gives.
+WriteFailure refusal(int error)
+{
+    return {std::strerror(error), true};
+}
+
+// A step of a write that failed, after the file was opened.
+WriteFailure failed(const std::string& step, int error = errno)
+{
+    return {step + " failed: " + std::strerror(error)};
 }
 
 bool write_all(int fd, std::string_view bytes)
@@ -92,44 +105,101 @@ std::string directory_of(const std::string& path)
     return path.substr(0, slash);
 }
 
-// The name a chain of symbolic links finally leads to, whether or not that
-// file exists yet, so that a replacement keeps every link pointing where it
-// did. Nothing, when the links go round in circles.
-std::optional<std::string> final_target(std::string path)
+// A link that another user put in a shared folder (sticky and writable by
+// all, as /tmp is) may lead anywhere, to make whoever writes through it
+// write there. The kernel refuses to follow such links when
+// fs.protected_symlinks is on; this program refuses them whatever it is.
+bool planted(const std::string& link, const struct stat& info)
+{
+    struct stat folder;
+    if (::stat(directory_of(link).c_str(), &folder) != 0)
+        return false;
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return shared && info.st_uid != ::geteuid() && info.st_uid != folder.st_uid;
+}
+
+// Follows the links of name to where they finally lead, whether or not a
+// file is there yet, so that a replacement keeps every link pointing where
+// it did.
+WriteResult follow_links(const std::string& name, std::string& path)
 {
     constexpr int most_links = 40;
+    path = name;
     for (int hop = 0; hop < most_links; ++hop) {
         struct stat info;
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return path;
+            return std::nullopt;
+        if (planted(path, info))
+            return WriteFailure{path + " is another user's link in a shared folder", true};
         std::string link(static_cast<std::size_t>(info.st_size) + 1, '\0');
         ssize_t length;
         while ((length = ::readlink(path.c_str(), link.data(), link.size())) >= static_cast<ssize_t>(link.size()))
             link.resize(link.size() * 2);
-        if (length < 0)
-            return path;
+        if (length <= 0)
+            return std::nullopt;
         link.resize(static_cast<std::size_t>(length));
         if (link.front() != '/')
             link.insert(0, directory_of(path) + "/");
         path = std::move(link);
     }
+    return refusal(ELOOP);
+}
+
+// An append-only or immutable folder lets a file be made but never removed
+// or renamed: a temporary file would stay in it for good.
+bool folder_keeps_files(const std::string& folder)
+{
+#if defined(FS_IOC_GETFLAGS)
+    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+    int flags = 0;
+    return dir.is_open() && ::ioctl(dir.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+// Where writing a name puts the bytes: the one decision that both the check
+// and the write take.
+struct Target {
+    std::string path;      // where the name's links lead
+    bool in_place = false; // a device, FIFO or terminal, written where it is
+    bool exists = false;   // else a regular file, there now or not yet
+    struct stat info { };  // of the file there now
+};
+
+// Refuses what a shell's > could not write, and a planted link.
+WriteResult classify(const std::string& name, Target& target)
+{
+    target = {};
+    if (WriteResult refused = follow_links(name, target.path))
+        return refused;
+    // The kernel's own walk tells a device, FIFO or terminal, which is
+    // written in place: /dev/stdout on a pipe leads nowhere a name could.
+    struct stat info;
+    if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode))
+            return refusal(EISDIR);
+        target.path = name;
+        target.in_place = true;
+        return std::nullopt;
+    }
+    target.exists = ::stat(target.path.c_str(), &target.info) == 0;
+    if (target.exists && !S_ISREG(target.info.st_mode))
+        return refusal(S_ISDIR(target.info.st_mode) ? EISDIR : EINVAL);
+    if (target.path.size() - (target.path.rfind('/') + 1) > NAME_MAX)
+        return refusal(ENAMETOOLONG);
+    if (target.exists) {
+        // Asked by opening it for writing, without truncating, so that the
+        // answer is the kernel's own.
+        const Descriptor probe(::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!probe.is_open())
+            return refusal(errno);
+    }
+    if (folder_keeps_files(directory_of(target.path)))
+        return refusal(EPERM);
     return std::nullopt;
-}
-
-// What a new file gets when nothing is replaced: what the umask allows.
-mode_t new_file_mode()
-{
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    return mode;
-}
-
-bool may_create_in(const std::string& directory)
-{
-    return ::faccessat(AT_FDCWD, directory.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 // The one temporary file that may exist at a time, for the signal handler.
@@ -154,22 +224,89 @@ private:
     sigset_t before_;
 };
 
+// A name in folder that no file has, most likely: .quogtran- and six
+// letters or digits.
+std::string temporary_name(const std::string& folder)
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::uint64_t state =
+        static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(std::time(nullptr));
+    std::string name = folder + "/.quogtran-";
+    for (int i = 0; i < 6; ++i) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        name += letters[(state >> 33) % (sizeof letters - 1)];
+    }
+    return name;
+}
+
+#if defined(__linux__)
+// The names of a file's extended attributes, its ACL among them, from list
+// (listxattr or flistxattr); none where the file system keeps none.
+template <typename List> std::vector<std::string> attribute_names(List list)
+{
+    std::vector<char> names;
+    ssize_t size;
+    while ((size = list(nullptr, 0)) > 0) {
+        names.resize(static_cast<std::size_t>(size));
+        size = list(names.data(), names.size());
+        if (size >= 0 || errno != ERANGE)
+            break;
+    }
+    std::vector<std::string> split;
+    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(split.back().size()) + 1)
+        split.emplace_back(names.data() + at);
+    return split;
+}
+
+// Gives copy exactly the extended attributes of original: its ACL, so
+// that nobody gains or loses a right, and the others.
+WriteResult copy_attributes(const std::string& original, int copy)
+{
+    const auto wanted =
+        attribute_names([&](char* list, std::size_t size) { return ::listxattr(original.c_str(), list, size); });
+    for (const std::string& name : wanted) {
+        std::string value(64, '\0');
+        ssize_t size;
+        while ((size = ::getxattr(original.c_str(), name.c_str(), value.data(), value.size())) < 0 && errno == ERANGE)
+            value.resize(value.size() * 4);
+        if (size < 0 || ::fsetxattr(copy, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0)
+            return failed("keeping the extended attribute " + name);
+    }
+    for (const std::string& name :
+        attribute_names([&](char*list, std::size_t size) { return ::flistxattr(copy, list, size); }))
+        if (std::find(wanted.begin(), wanted.end(), name) == wanted.end() && ::fremovexattr(copy, name.c_str()) != 0)
+            return failed("removing the extended attribute " + name);
+    return std::nullopt;
+}
+#else
+WriteResult copy_attributes(const std::string&, int)
+{
+    return std::nullopt;
+}
+#endif
+
 // A temporary file beside the file it will replace. It is removed when it
 // goes out of scope unless it was renamed into place.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const std::string& directory) : name_(directory + "/.quogtran-XXXXXX")
+    // mode is what a new file asks for; the umask and the folder's default
+    // ACL take their share, as they do for a shell's >.
+    TemporaryFile(const std::string& folder, mode_t mode)
     {
-        const SignalsHeld held;
-        fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
-        created_ = fd_ >= 0;
-        if (created_)
-            temporary_in_progress.store(name_.c_str());
+        for (int tries = 0; tries < 100 && !fd_.is_open(); ++tries) {
+            name_ = temporary_name(folder);
+            const SignalsHeld held;
+            fd_.adopt(::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode));
+            error_ = errno;
+            if (fd_.is_open())
+                temporary_in_progress.store(name_.c_str());
+            else if (error_ != EEXIST)
+                break;
+        }
+        created_ = fd_.is_open();
     }
     ~TemporaryFile()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
         if (created_ && !renamed_) {
             const SignalsHeld held;
             ::unlink(name_.c_str());
@@ -180,70 +317,113 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool created() const { return created_; }
+    int error() const { return error_; }
 
-    // Gives the new file the owner, group and mode of the one it replaces.
-    WriteStatus take_attributes_of(const struct stat& original) const
+    // Gives the new file the owner, group, mode and extended attributes of
+    // the one it replaces, before a byte of it is written.
+    WriteResult take_rights_of(const std::string& original, const struct stat& info) const
     {
         struct stat mine;
-        if (::fstat(fd_, &mine) != 0)
-            return WriteStatus::cant_write;
-        if ((mine.st_uid != original.st_uid || mine.st_gid != original.st_gid) &&
-            ::fchown(fd_, original.st_uid, original.st_gid) != 0)
-            return WriteStatus::owner_not_kept;
+        if (::fstat(fd_.get(), &mine) != 0)
+            return failed("examining the new file");
+        if ((mine.st_uid != info.st_uid || mine.st_gid != info.st_gid) &&
+            ::fchown(fd_.get(), info.st_uid, info.st_gid) != 0)
+            return failed("keeping the owner");
         // After the owner: a change of owner may clear the set-id bits.
-        return ::fchmod(fd_, original.st_mode & 07777) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
+        if (::fchmod(fd_.get(), info.st_mode & 07777) != 0)
+            return failed("keeping the mode");
+        return copy_attributes(original, fd_.get());
     }
 
-    WriteStatus take_default_mode() const
+    // Writes content, makes it durable, keeps the old target as keep_as
+    // when asked, and renames the file over target.
+    WriteResult write_and_rename(std::string_view content, const std::string& target, const std::string& keep_as)
     {
-        return ::fchmod(fd_, new_file_mode()) == 0 ? WriteStatus::ok : WriteStatus::cant_write;
-    }
-
-    // Writes content, makes it durable and renames the file over target.
-    WriteStatus write_and_rename(std::string_view content, const std::string& target)
-    {
-        const bool written = write_all(fd_, content) && ::fsync(fd_) == 0;
-        const bool closed = ::close(fd_) == 0;
-        fd_ = -1;
-        const SignalsHeld held;
-        if (!written || !closed || ::rename(name_.c_str(), target.c_str()) != 0)
-            return WriteStatus::cant_write;
-        renamed_ = true;
-        temporary_in_progress.store(nullptr);
-        return WriteStatus::ok;
+        if (!write_all(fd_.get(), content))
+            return failed("writing");
+        if (::fsync(fd_.get()) != 0)
+            return failed("syncing");
+        if (!fd_.close())
+            return failed("closing");
+        if (!keep_as.empty() &&
+            ((::unlink(keep_as.c_str()) != 0 && errno != ENOENT) || ::link(target.c_str(), keep_as.c_str()) != 0))
+            return failed("keeping a copy as " + keep_as);
+        {
+            const SignalsHeld held;
+            if (::rename(name_.c_str(), target.c_str()) != 0)
+                return failed("renaming");
+            renamed_ = true;
+            temporary_in_progress.store(nullptr);
+        }
+        // The new name must last as well as the bytes.
+        const Descriptor folder(::open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!folder.is_open() || (::fsync(folder.get()) != 0 && errno != EINVAL))
+            return failed("syncing the folder");
+        return std::nullopt;
     }
 
 private:
     std::string name_;
-    int fd_ = -1;
+    Descriptor fd_;
+    int error_ = 0;
     bool created_ = false;
     bool renamed_ = false;
 };
 
-// A device or FIFO is written where it is, as a plain open for writing
-// would; it is never replaced by a regular file.
-WriteStatus write_in_place(const std::string& target, std::string_view content)
+// A device, FIFO or terminal is written where it is, as a shell's > would.
+WriteResult write_in_place(const std::string& target, std::string_view content)
 {
     Descriptor file(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-    if (!file.is_open())
-        return WriteStatus::cant_open;
     struct stat info;
-    if (::fstat(file.get(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
-        return WriteStatus::cant_open;
+    if (!file.is_open() || ::fstat(file.get(), &info) != 0)
+        return refusal(errno);
+    if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+        return WriteFailure{"it changed while it was being written", true};
     if (!write_all(file.get(), content))
-        return WriteStatus::cant_write;
-    return file.close() ? WriteStatus::ok : WriteStatus::cant_write;
+        return failed("writing");
+    if (!file.close())
+        return failed("closing");
+    return std::nullopt;
 }
 
-// May the user write the regular file target? Asked by opening it for
-// writing, without truncating, so the answer is the kernel's own.
-bool may_write(const std::string& target)
+// The last bytes of the file at path: enough to tell whose making it is.
+std::string last_bytes(const std::string& path)
 {
-    Descriptor probe(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    return probe.is_open();
+    constexpr off_t enough = 256;
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info;
+    if (!file.is_open() || ::fstat(file.get(), &info) != 0)
+        return {};
+    const off_t from = std::max<off_t>(0, info.st_size - enough);
+    std::string tail(static_cast<std::size_t>(info.st_size - from), '\0');
+    const ssize_t got = ::pread(file.get(), tail.data(), tail.size(), from);
+    tail.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return tail;
+}
+
+// Takes the exclusive lock on fd, saying so when another program holds it.
+WriteResult lock(int fd, const std::string& name)
+{
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return std::nullopt;
+    if (errno != EWOULDBLOCK)
+        return failed("locking");
+    put_text("\nWaiting for " + name + ", which another program is changing ...\n");
+    std::fflush(stdout);
+    while (::flock(fd, LOCK_EX) != 0)
+        if (errno != EINTR)
+            return failed("locking");
+    return std::nullopt;
 }
 
 } // namespace
+
+void Descriptor::adopt(int fd)
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
 
 std::optional<FileIdentity> identify_file(const std::string& name)
 {
@@ -263,99 +443,97 @@ bool same_file(const std::string& first, const std::string& second)
 InputFile::InputFile(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC))
 {
     struct stat info;
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode))
+    if (!fd_.is_open() || ::fstat(fd_.get(), &info) != 0 || S_ISDIR(info.st_mode))
         return;
     status_ = ReadStatus::ok;
     regular_ = S_ISREG(info.st_mode);
     size_ = regular_ ? static_cast<std::size_t>(info.st_size) : 0;
 }
 
-InputFile::~InputFile()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
 ReadStatus InputFile::read(const std::function<void(std::string_view)>& take)
 {
-    return status_ == ReadStatus::ok ? read_chunks(fd_, regular_, take) : status_;
+    return status_ == ReadStatus::ok ? read_chunks(fd_.get(), regular_, take) : status_;
 }
 
-WriteStatus check_replaceable(const std::string& name)
+ReadStatus read_file(const std::string& name, const std::function<ReadStatus(InputFile&)>& read)
 {
-    const auto target = final_target(name);
-    if (!target)
-        return WriteStatus::cant_open;
-    struct stat info;
-    if (::stat(target->c_str(), &info) != 0)
-        return may_create_in(directory_of(*target)) ? WriteStatus::ok : WriteStatus::cant_open;
-    if (S_ISDIR(info.st_mode))
-        return WriteStatus::cant_open;
-    if (!S_ISREG(info.st_mode))
-        return WriteStatus::ok; // opened when written, as a plain open would
-    return may_write(*target) && may_create_in(directory_of(*target)) ? WriteStatus::ok : WriteStatus::cant_open;
+    std::fflush(stdout);
+    InputFile file(name);
+    return file.status() == ReadStatus::ok ? read(file) : file.status();
 }
 
-WriteStatus replace_file(const std::string& name, std::string_view content)
+WriteResult check_writable(const std::string& name)
 {
-    const auto target = final_target(name);
-    if (!target)
-        return WriteStatus::cant_open;
-    struct stat original;
-    const bool exists = ::stat(target->c_str(), &original) == 0;
-    if (exists && S_ISDIR(original.st_mode))
-        return WriteStatus::cant_open;
-    if (exists && !S_ISREG(original.st_mode))
-        return write_in_place(*target, content);
-    if (exists && !may_write(*target))
-        return WriteStatus::cant_open;
+    Target target;
+    if (WriteResult refused = classify(name, target))
+        return refused;
+    if (target.in_place)
+        return std::nullopt; // opened when written, as a shell's > would
+    const TemporaryFile probe(directory_of(target.path), 0600);
+    return probe.created() ? std::nullopt : WriteResult(refusal(probe.error()));
+}
 
-    TemporaryFile temp(directory_of(*target));
+WriteResult replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string* kept_as)
+{
+    Target target;
+    if (WriteResult refused = classify(name, target))
+        return refused;
+    if (target.in_place)
+        return write_in_place(target.path, content);
+    TemporaryFile temp(directory_of(target.path), target.exists ? 0600 : 0666);
     if (!temp.created())
-        return WriteStatus::cant_open;
-    const WriteStatus prepared = exists ? temp.take_attributes_of(original) : temp.take_default_mode();
-    if (prepared != WriteStatus::ok)
-        return prepared;
-    return temp.write_and_rename(content, *target);
+        return refusal(temp.error());
+    if (target.exists)
+        if (WriteResult failure = temp.take_rights_of(target.path, target.info))
+            return failure;
+    // A file of the user's own is kept, not lost to a name that happens to
+    // be an output's.
+    const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target.path));
+    const std::string keep_as = keep ? target.path + "~" : "";
+    if (WriteResult failure = temp.write_and_rename(content, target.path, keep_as))
+        return failure;
+    if (kept_as != nullptr)
+        *kept_as = keep_as;
+    return std::nullopt;
 }
 
-WriteStatus update_file(const std::string& name, const std::function<std::optional<std::string>(std::string)>& change)
+WriteResult update_file(
+    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change)
 {
-    const auto target = final_target(name);
-    if (!target)
-        return WriteStatus::cant_open;
-    std::optional<TemporaryFile> temp;
     for (;;) {
+        Target target;
+        if (WriteResult refused = classify(name, target))
+            return refused;
+        if (target.in_place)
+            return WriteFailure{"it is not a regular file", true};
         // Opening for reading and writing asks the kernel whether a plain
-        // open for writing would be allowed; O_NONBLOCK keeps a FIFO or a
-        // device from holding the open up before it is refused.
-        Descriptor file(::open(target->c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        // open for writing would be allowed.
+        const Descriptor file(::open(target.path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat original;
-        if (!file.is_open() || ::fstat(file.get(), &original) != 0 || !S_ISREG(original.st_mode))
-            return WriteStatus::cant_open;
-        if (!temp)
-            temp.emplace(directory_of(*target));
-        if (!temp->created())
-            return WriteStatus::cant_open;
-        if (const WriteStatus kept = temp->take_attributes_of(original); kept != WriteStatus::ok)
-            return kept;
-
-        while (::flock(file.get(), LOCK_EX) != 0)
-            if (errno != EINTR)
-                return WriteStatus::cant_open;
+        if (!file.is_open() || ::fstat(file.get(), &original) != 0)
+            return refusal(errno);
+        if (WriteResult failure = lock(file.get(), name))
+            return failure;
         // The file is replaced, never changed in place: when another run
         // replaced it while this one waited, the lock is on the old file.
         struct stat now;
-        if (::stat(target->c_str(), &now) != 0 || identity_of(now) != identity_of(original))
+        if (::stat(target.path.c_str(), &now) != 0 || identity_of(now) != identity_of(original))
             continue;
 
         std::string current;
-        if (read_chunks(file.get(), true, [&](std::string_view chunk) { current.append(chunk); }) != ReadStatus::ok)
-            return WriteStatus::cant_read;
-        const std::optional<std::string> updated = change(std::move(current));
+        const ReadStatus read = read_chunks(file.get(), true, [&](std::string_view chunk) { current.append(chunk); });
+        if (read != ReadStatus::ok)
+            return read == ReadStatus::no_memory ? WriteFailure{"it is larger than the memory at hand"}
+                                                 : failed("reading");
+        const std::optional<std::string> updated = change(current);
         if (!updated)
-            return WriteStatus::ok;
-        return temp->write_and_rename(*updated, *target);
+            return std::nullopt;
+        TemporaryFile temp(directory_of(target.path), 0600);
+        if (!temp.created())
+            return refusal(temp.error());
+        if (WriteResult failure = temp.take_rights_of(target.path, original))
+            return failure;
+        return temp.write_and_rename(*updated, target.path, "");
     }
 }
 
@@ -363,4 +541,21 @@ void remove_temporary_file_now()
 {
     if (const char* name = temporary_in_progress.load())
         ::unlink(name);
+}
+
+std::string read_failure(ReadStatus status, const std::string& name)
+{
+    switch (status) {
+    case ReadStatus::cant_read:
+        return "\nCan't read " + name + "\n";
+    case ReadStatus::no_memory:
+        return "\nNot enough memory to read " + name + "\n";
+    default:
+        return "\nCan't open " + name + "\n";
+    }
+}
+
+std::string write_failure(const std::string& name, const WriteFailure& failure)
+{
+    return "\nCan't write " + name + ": " + failure.why + "\n";
 }

@@ -1,6 +1,7 @@
 // Whole-file reading, and whole-file replacement that never leaves a file
-// half written, never writes where a plain open for writing could not, and
-// keeps a file's owner, group and mode.
+// half written, never writes where a shell's > could not, never follows a
+// link that another user planted in a shared folder, and keeps a file's
+// owner, group, mode, ACL and extended attributes.
 #pragma once
 
 #include <compare>
@@ -8,6 +9,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+// Owns a file descriptor: closed when it goes, unless closed before.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) { }
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // Closes the descriptor held, if any, and holds fd instead.
+    void adopt(int fd);
+    // Closes now, saying whether the close succeeded: a failed close may
+    // be the first news of a failed write.
+    bool close();
+
+private:
+    int fd_;
+};
 
 // Which file a name leads to (device and inode).
 struct FileIdentity {
@@ -29,15 +50,12 @@ enum class ReadStatus {
     no_memory, // the file is larger than the memory the run may have
 };
 
-// A file opened for reading. A regular file is read from its start each
-// time, as often as wanted, and its size is known beforehand; anything else
-// (a pipe, a terminal, a device) is read once, as it comes.
+// A file opened for reading: a regular file (whose size is known
+// beforehand) or anything else (a pipe, a terminal, a device), read as it
+// comes.
 class InputFile {
 public:
     explicit InputFile(const std::string& name);
-    ~InputFile();
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
 
     ReadStatus status() const { return status_; }
     bool is_regular() const { return regular_; }
@@ -48,36 +66,50 @@ public:
     ReadStatus read(const std::function<void(std::string_view)>& take);
 
 private:
-    int fd_ = -1;
+    Descriptor fd_;
     ReadStatus status_ = ReadStatus::cant_open;
     bool regular_ = false;
     std::size_t size_ = 0;
 };
 
-// How a replacement ended; every failure leaves the file as it was.
-enum class WriteStatus {
-    ok,
-    cant_open,      // not allowed, not a file we may replace, or no temporary file
-    cant_read,      // the current content could not be read (updates only)
-    cant_write,     // a write, sync, close or rename failed
-    owner_not_kept, // the new file could not be given the old one's owner
-};
+// Opens the file called name and hands it to read. Standard output is
+// flushed first: the file may be the terminal itself.
+ReadStatus read_file(const std::string& name, const std::function<ReadStatus(InputFile&)>& read);
 
-// Whether name could be replaced now, checked without changing anything: the
-// same answer replace_file would give before it writes a byte.
-WriteStatus check_replaceable(const std::string& name);
+// Why a file was not written: "Is a directory", or the step that failed
+// and why ("syncing failed: Input/output error"). Every failure leaves the
+// file as it was.
+struct WriteFailure {
+    std::string why;
+    bool before_writing = false; // the file could not even be opened for writing
+};
+using WriteResult = std::optional<WriteFailure>; // nothing: done
+
+// Whether name could be written now: the decision the write itself takes,
+// tried without changing any file.
+WriteResult check_writable(const std::string& name);
 
 // Replaces the file called name with content. A regular file (or a name not
 // yet taken) is written to a temporary file beside it that is then renamed
-// over it; a device or FIFO is written directly, as a plain open would.
-// Symbolic links are followed and kept.
-WriteStatus replace_file(const std::string& name, std::string_view content);
+// over it; a device, FIFO or terminal is written where it is, as a shell's >
+// would. Symbolic links are followed and kept. When written_here is given
+// and says that the old file's last bytes are not of this program's making,
+// the old file is first kept as NAME~, and kept_as names it.
+using TailTest = bool (*)(std::string_view tail);
+WriteResult replace_file(
+    const std::string& name, std::string_view content, TailTest written_here = nullptr, std::string* kept_as = nullptr);
 
 // Read-modify-write of a regular file under an exclusive lock on it: change
 // receives the content on disk and returns the new content, or nothing when
 // the file should stay as it is. Concurrent updates by other runs queue up
-// and each sees the others' result.
-WriteStatus update_file(const std::string& name, const std::function<std::optional<std::string>(std::string)>& change);
+// (a line says so while this one waits) and each sees the others' result.
+WriteResult update_file(
+    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change);
+
+// The lines that say why name was not read or written: "\nCan't open
+// NAME\n", "\nCan't write NAME: WHY\n" and so on.
+std::string read_failure(ReadStatus status, const std::string& name);
+std::string write_failure(const std::string& name, const WriteFailure& failure);
 
 // Removes the temporary file of a replacement in progress. Safe to call from
 // a signal handler.

@@ -1,7 +1,9 @@
-#include <cctype>
+#include "control/options.h"
+
+#include <string>
+#include <string_view>
 
 #include "control/console.h"
-#include "control/driver.h"
 #include "control/usage.h"
 #include "state/run_state.h"
 
@@ -11,27 +13,27 @@ namespace {
 // follows its last space; a line without options is the file name whole.
 void read_typed_options()
 {
-    put_text("\n\n-v -u filename.typ ");
+    put_prompt("\n\n-v -u filename.typ ");
     std::string line;
-    if (read_line(line) == 0)
+    if (!read_line(line))
+        die_with_usage("\nA file name can't be longer than " + std::to_string(longest_line) + " bytes\n");
+    if (line.empty())
         show_usage();
 
     const bool wants_verbose = find_text(line, "-v") != not_found;
     const bool wants_untranslate = find_text(line, "-u") != not_found;
     if (!wants_verbose && !wants_untranslate) {
-        in_name = line;
+        run.in_name = line;
         return;
     }
-    if (wants_verbose)
-        verbose = 1;
-    if (wants_untranslate)
-        untranslate = 1;
+    run.verbose = run.verbose || wants_verbose;
+    run.untranslate = run.untranslate || wants_untranslate;
 
     // A space at the very start does not count: the name needs one later on.
     const std::size_t last_space = line.rfind(' ');
     if (last_space == std::string::npos || last_space == 0)
         show_usage();
-    in_name = line.substr(last_space + 1);
+    run.in_name = line.substr(last_space + 1);
 }
 
 void read_argument_options(int argc, const char* const* argv)
@@ -40,18 +42,18 @@ void read_argument_options(int argc, const char* const* argv)
         const std::string_view option = argv[i];
         if (option.size() < 2 || option[0] != '-')
             show_usage();
-        switch (std::tolower(static_cast<unsigned char>(option[1]))) {
+        switch (lower_ascii(option[1])) {
         case 'u':
-            untranslate = 1;
+            run.untranslate = true;
             break;
         case 'v':
-            verbose = 1;
+            run.verbose = true;
             break;
         default:
             show_usage();
         }
     }
-    in_name = argv[argc - 1];
+    run.in_name = argv[argc - 1];
 }
 
 } // namespace
@@ -61,7 +63,7 @@ void answer_help_or_version(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help") {
-            put_text(usage_text().substr(1) + "\n");
+            put_text(help_text());
             end_process(exit_ok);
         }
         if (argument == "--version") {
@@ -78,6 +80,6 @@ void read_options(int argc, const char* const* argv)
     else
         read_argument_options(argc, argv);
 
-    if (find_text(in_name, "-") == 0)
+    if (find_text(run.in_name, "-") == 0)
         show_usage();
 }

@@ -1,8 +1,13 @@
 // The one owner of the terminal's saved settings.
 #include "control/terminal.h"
 
+#include <clocale>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <string>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,6 +15,20 @@ namespace {
 
 struct termios user_settings;                // what the user had, while borrowed
 volatile std::sig_atomic_t borrowed_for = 0; // 0, or 1 + the Borrow kind in force
+
+// Whether the user's locale writes text in UTF-8: the terminal's line
+// editing must then erase a character whole, not one byte of it.
+bool locale_is_utf8()
+{
+    static const bool utf8 = [] {
+        const std::string before = std::setlocale(LC_CTYPE, nullptr);
+        std::setlocale(LC_CTYPE, "");
+        const bool answer = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        std::setlocale(LC_CTYPE, before.c_str());
+        return answer;
+    }();
+    return utf8;
+}
 
 termios settings_for(Borrow kind, const termios& user)
 {
@@ -28,6 +47,10 @@ termios settings_for(Borrow kind, const termios& user)
         wanted.c_iflag |= ICRNL;
         wanted.c_iflag &= ~static_cast<tcflag_t>(IGNCR | INLCR);
         wanted.c_oflag |= OPOST | ONLCR;
+#ifdef IUTF8
+        if (locale_is_utf8())
+            wanted.c_iflag |= IUTF8;
+#endif
     }
     return wanted;
 }
@@ -38,7 +61,7 @@ bool same_settings(const termios& a, const termios& b)
         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-// Async-signal-safe: tcgetattr and tcsetattr only.
+// Async-signal-safe once the locale is known: tcgetattr and tcsetattr only.
 bool borrow(Borrow kind)
 {
     termios current;
@@ -56,11 +79,35 @@ bool borrow(Borrow kind)
     return true;
 }
 
+bool output_is_file()
+{
+    struct stat info;
+    return ::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 bool terminal_is_ours_to_borrow()
 {
-    return ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
+    static const bool ours = ::isatty(STDIN_FILENO) && (::isatty(STDOUT_FILENO) || output_is_file());
+    return ours;
+}
+
+void show_on_terminal(std::string_view text)
+{
+    static const int terminal = [] {
+        if (!terminal_is_ours_to_borrow() || ::isatty(STDOUT_FILENO))
+            return -1;
+        if (::isatty(STDERR_FILENO))
+            return STDERR_FILENO;
+        return ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    }();
+    while (terminal >= 0 && !text.empty()) {
+        const ssize_t written = ::write(terminal, text.data(), text.size());
+        if (written <= 0)
+            return; // only a courtesy: the prompt is in the output anyway
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
 }
 
 BorrowedTerminal::BorrowedTerminal(Borrow kind)

@@ -1,8 +1,11 @@
 // The terminal is borrowed, never taken: its settings change only while the
 // program waits for a key or a typed line, and are put back exactly, on
-// every way out. Nothing here touches a terminal unless standard input and
-// standard output both are one (a pager reading our output owns it then).
+// every way out. Nothing here touches a terminal unless standard input is
+// one and standard output is that terminal or a file; output going to
+// another program (a pager, which owns the terminal then) leaves it alone.
 #pragma once
+
+#include <string_view>
 
 // What a wait borrows the terminal for.
 enum class Borrow {
@@ -10,8 +13,12 @@ enum class Borrow {
     line, // a typed line: the terminal's own line editing, CR or LF ends it
 };
 
-// True when standard input and standard output are both terminals.
+// True when the waits may borrow the terminal.
 bool terminal_is_ours_to_borrow();
+
+// Shows text on the terminal too when standard output is a file, so that a
+// prompt is seen: on standard error if that is the terminal, else /dev/tty.
+void show_on_terminal(std::string_view text);
 
 // Switches the terminal to what kind needs for as long as it lives, and
 // back to the user's settings when it goes. Changes nothing when the

@@ -1,8 +1,8 @@
 #include "control/usage.h"
 
-#include <cstdio>
-
 #include "control/console.h"
+#include "control/files.h"
+#include "control/terminal.h"
 #include "state/run_state.h"
 
 std::string usage_text()
@@ -15,6 +15,37 @@ std::string usage_text()
            "\nDefault is translate English to Quog Speak";
 }
 
+std::string help_text()
+{
+    return "Usage: quogtran [-v] [-u] FILE\n"
+           "       quogtran\n"
+           "       quogtran --help | --version\n"
+           "\n"
+           "Translates the text FILE word by word from English to Quog Speak (or back,\n"
+           "with -u) through the dictionary quogo.dic and the dictionaries it links to,\n"
+           "shows the result a page at a time and writes it to two files. After an\n"
+           "English to Quog Speak translation it asks for new word pairs to learn.\n"
+           "\n"
+           "  -v         report every word translated\n"
+           "  -u         \"untranslate\": Quog Speak to English; no words are asked for\n"
+           "  --help     print this help and exit\n"
+           "  --version  print the version and exit\n"
+           "\n"
+           "Started without arguments, it asks for a line such as \"-v story.txt\".\n"
+           "\n"
+           "Files:\n"
+           "  quogo.dic   the dictionary, in the current folder; a link |NAME] in it\n"
+           "              chains the dictionary NAME after it\n"
+           "  BASE.qgo    the translation, BASE being FILE up to the first '.' of its\n"
+           "              name (BASE.txt with -u)\n"
+           "  BASE.htm    the same text again\n"
+           "  quogo.msg   the words the last run added, to send to the makers\n"
+           "  NAME~       a file of yours that an output replaced, kept\n"
+           "\n"
+           "Exit status: 0 when the run completed, 1 on any failure.\n"
+           "More in the manual: man quogtran\n";
+}
+
 void show_usage()
 {
     put_text(usage_text());
@@ -22,62 +53,17 @@ void show_usage()
     end_process(exit_failure);
 }
 
-void fail(std::string_view line)
+void die_with_usage(std::string_view message)
 {
+    give_terminal_back_now();
     reset_colour();
-    put_text(line);
-    end_process(exit_failure);
-}
-
-void fail_with_usage(std::string_view line)
-{
-    reset_colour();
-    put_text(line);
+    put_text(message);
     show_usage();
 }
 
-void fail(const Failure& failure)
+void die_writing(const std::string& name, const WriteFailure& failure)
 {
-    if (failure.with_usage)
-        fail_with_usage(failure.line);
-    fail(failure.line);
-}
-
-std::string read_failure(ReadStatus status, const std::string& name)
-{
-    switch (status) {
-    case ReadStatus::cant_read:
-        return "\nCan't read " + name + "\n";
-    case ReadStatus::no_memory:
-        return "\nNot enough memory to read " + name + "\n";
-    default:
-        return "\nCan't open " + name + "\n";
-    }
-}
-
-Failure write_failure(WriteStatus status, const std::string& name)
-{
-    switch (status) {
-    case WriteStatus::cant_open:
-        return {"\nCan't open " + name + "\n", true};
-    case WriteStatus::cant_read:
-        return {"\nCan't read " + name + "\n"};
-    case WriteStatus::owner_not_kept:
-        return {"\nCan't keep the owner of " + name + ", so it is left as it was\n"};
-    default:
-        return {"\nCan't write " + name + "\n"};
-    }
-}
-
-void read_or_fail(const std::string& name, OnFailure on_failure, const std::function<ReadStatus(InputFile&)>& read)
-{
-    // The file may be the terminal itself: what was printed shows first.
-    std::fflush(stdout);
-    InputFile file(name);
-    const ReadStatus status = file.status() == ReadStatus::ok ? read(file) : file.status();
-    if (status == ReadStatus::ok)
-        return;
-    if (on_failure == OnFailure::usage)
-        fail_with_usage(read_failure(status, name));
-    fail(read_failure(status, name));
+    if (failure.before_writing)
+        die_with_usage(write_failure(name, failure));
+    die(write_failure(name, failure));
 }

@@ -2,16 +2,9 @@
 
 #include "control/console.h"
 #include "control/files.h"
-#include "control/memory.h"
-#include "control/usage.h"
 #include "engine/engine.h"
+#include "engine/memory.h"
 #include "state/run_state.h"
-
-std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos)
-{
-    const std::string_view rest = dict.substr(static_cast<std::size_t>(bar_pos) + 1);
-    return std::string(rest.substr(0, rest.find(']')));
-}
 
 void drop_line_ends(std::string& text)
 {
@@ -32,28 +25,50 @@ void drop_line_ends(std::string& text)
     text.resize(write);
 }
 
-void take_dictionary(std::string contents)
+bool holds_entry(std::string_view dict)
 {
-    drop_line_ends(contents);
-    dict_text = std::move(contents);
-    if (added_count == 0)
-        word_count += std::count(dict_text.begin(), dict_text.end(), '~');
-
-    chain_pos = find_text(dict_text, "|");
-    if (chain_pos != not_found)
-        next_dict_name = link_name(dict_text, chain_pos);
+    // An arrow with a word on each side, each closed by an underscore.
+    for (std::size_t arrow = dict.find("_->~"); arrow != std::string_view::npos; arrow = dict.find("_->~", arrow + 1)) {
+        const std::size_t opening = arrow == 0 ? std::string_view::npos : dict.rfind('_', arrow - 1);
+        const std::size_t closing = dict.find('_', arrow + 4);
+        if (opening != std::string_view::npos && opening + 1 < arrow && closing != std::string_view::npos &&
+            closing > arrow + 4)
+            return true;
+    }
+    return false;
 }
 
-void load_dictionary()
+std::optional<std::string> take_dictionary(std::string contents)
+{
+    drop_line_ends(contents);
+    run.dict_text = std::move(contents);
+    run.word_count += std::count(run.dict_text.begin(), run.dict_text.end(), '~');
+
+    // The first "|" links to the next dictionary, named up to the next "]"
+    // (or the end of the text, when none follows).
+    const std::size_t bar = run.dict_text.find('|');
+    if (bar == std::string::npos)
+        return std::nullopt;
+    const std::string_view rest = std::string_view(run.dict_text).substr(bar + 1);
+    return std::string(rest.substr(0, rest.find(']')));
+}
+
+std::optional<std::string> load_dictionary(const std::string& name)
 {
     put_text("\nLoading dictionary ... ");
-
+    run.dict_name = name;
     std::string contents;
-    read_or_fail(dict_name, OnFailure::end, [&](InputFile& file) {
+    const ReadStatus status = read_file(name, [&](InputFile& file) {
         reserve_mapped(contents, file.size());
         return file.read([&](std::string_view chunk) { contents.append(chunk); });
     });
-    take_dictionary(std::move(contents));
-    dictionaries_loaded.push_back(dict_name);
+    if (status == ReadStatus::cant_open && name == first_dictionary)
+        die(read_failure(status, name) + "The dictionary " + name +
+            " is looked for in the current folder; the installed examples are in " + std::string(examples_folder) +
+            "\n");
+    if (status != ReadStatus::ok)
+        die(read_failure(status, name));
+    std::optional<std::string> next = take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
+    return next;
 }

@@ -1,29 +1,28 @@
 // The translation engine: the prepared work text and its arrow rewrites, the
 // dictionary loader, and the word-by-word translation pass. The stages work
-// on the run-wide texts of state/run_state.h.
+// on the run-wide data of state/run_state.h.
 #pragma once
 
-#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // --- Work text -------------------------------------------------------------------
 
-// Reads the file in_name into work_text, prepared: punctuation padded with
-// spaces, every LF marked as space LF, CR dropped. A file that cannot be read
-// ends the run through the usage screen.
+// Reads the file run.in_name into run.work_text, prepared. A file that cannot
+// be read ends the run through the usage screen.
 void prepare_work_text();
 
-// Turns each input arrow (prepared as "- > ") in work_text into "==", so that
-// it stays inside one word.
+// The preparation of a raw text: punctuation padded with spaces, every line
+// end (LF, CR LF, or a CR alone) marked as space LF.
+std::string prepare_text(std::string_view raw);
+
+// Turns each input arrow (prepared as "- > ") in run.work_text into "==", so
+// that it stays inside one word.
 void protect_arrows();
 
-// Turns each "==" of out_text back into "->".
+// Turns each "==" of run.out_text back into "->".
 void restore_arrows();
-
-// The preparation of a raw text, without any file.
-std::string prepare_text(std::string_view raw);
 
 // Replaces in text, from left to right, each occurrence of from by to, which
 // must not be longer.
@@ -31,33 +30,30 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 
 // --- Dictionary ------------------------------------------------------------------
 
-// Loads dict_name into dict_text without its line breaks, counts its tildes
-// into word_count (while nothing has been added), finds its chain link, and
-// indexes it. A dictionary that cannot be read ends the run.
-void load_dictionary();
+// Loads the dictionary name into run.dict_name and run.dict_text and adds its
+// tildes to run.word_count; returns the name its chain link gives, if it has
+// one. A dictionary that cannot be read ends the run.
+std::optional<std::string> load_dictionary(const std::string& name);
 
 // What load_dictionary does with a dictionary's bytes once they are read.
-void take_dictionary(std::string contents);
+std::optional<std::string> take_dictionary(std::string contents);
 
 // Removes every CR and LF: line breaks carry no meaning in a dictionary.
 void drop_line_ends(std::string& text);
 
-// The name a chain link names: the bytes after the "|" at bar_pos up to the
-// next "]", or to the end of the text when no "]" follows.
-std::string link_name(std::string_view dict, std::ptrdiff_t bar_pos);
+// Whether dict holds at least one entry '_english_->~quog_'.
+bool holds_entry(std::string_view dict);
 
 // --- Translation pass -------------------------------------------------------------
 
-// Prints the pass header, then runs the pass.
-void translate_pass();
+// Prints the pass header, then runs the pass over text.
+void translate_pass(std::string_view text);
 
-// Translates work_text into out_text, appending, step by step: each word is
-// looked up in dict_text, and its translation (or the word itself) is
+// Translates text into run.out_text, appending, step by step: each word is
+// looked up in run.dict_text, and its translation (or the word itself) is
 // followed by one space; line ends stay.
-void run_pass();
+void run_pass(std::string_view text);
 
-// --- Dictionary lookup ------------------------------------------------------------
-
-// Where each key first occurs in dict: what find_text(dict, key) says, found
-// for all the keys together in one sweep of dict.
-std::vector<std::ptrdiff_t> find_keys(std::string_view dict, const std::vector<std::string>& keys);
+// The Quog word that dict gives the English word (one without a capital), as
+// a pass finds it; nothing when dict has no entry for it.
+std::optional<std::string> translation_of(std::string_view dict, std::string_view english);

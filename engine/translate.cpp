@@ -1,12 +1,11 @@
 #include <algorithm>
-#include <array>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 #include "control/console.h"
-#include "control/memory.h"
 #include "engine/engine.h"
-#include "engine/key_search.h"
-#include "engine/lookup.h"
+#include "engine/memory.h"
+#include "engine/word_table.h"
 #include "state/run_state.h"
 
 namespace {
@@ -18,10 +17,6 @@ constexpr std::size_t footer_room = 256;
 bool is_upper(char ch)
 {
     return ch >= 'A' && ch <= 'Z';
-}
-bool is_lower(char ch)
-{
-    return ch >= 'a' && ch <= 'z';
 }
 
 // The steps of a pass over text: a line end (a word's space LF, or a bare
@@ -48,152 +43,118 @@ template <typename LineEnd, typename Word> void walk_steps(std::string_view text
     } while (at < text.size());
 }
 
-// Where the result of a key found at key_pos begins. Translating, it follows
-// the key's "->~"; untranslating, it is the English word before the "_->~",
-// found by stepping back to the underscore that opens it. A malformed
-// dictionary never sends either outside the text: a result that would begin
-// past the end is empty, and one with no underscore before it begins at 0.
-std::size_t result_begin(std::size_t key_pos, std::size_t key_length)
+// The result of a key found at key_pos. Translating, it follows the key's
+// "->~"; untranslating, it is the English word before the "_->~", found by
+// stepping back to the underscore that opens it. Either runs to the next
+// underscore, or to the end of the text. A malformed dictionary never sends
+// either outside the text: a result that would begin past the end is empty,
+// and one with no underscore before it begins at 0. Stepping back never
+// passes that underscore, so a result costs time in proportion to itself.
+std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size_t key_length, bool untranslating)
 {
-    if (!untranslate)
-        return std::min(key_pos + key_length + 3, dict_text.size());
-    if (key_pos < 4)
-        return 0;
-    const std::size_t underscore = std::string_view(dict_text).rfind('_', key_pos - 4);
-    return underscore == std::string_view::npos ? 0 : underscore + 1;
-}
-
-// The result runs from its beginning to the next underscore, or to the end
-// of the text. Stepping back never passes that underscore, so finding a
-// result takes time in proportion to the result itself.
-std::string_view result_at(std::ptrdiff_t key_pos, std::size_t key_length)
-{
-    const std::string_view rest =
-        std::string_view(dict_text).substr(result_begin(static_cast<std::size_t>(key_pos), key_length));
+    std::size_t begin = std::min(key_pos + key_length + 3, dict.size());
+    if (untranslating) {
+        const std::size_t underscore = key_pos < 4 ? std::string_view::npos : dict.rfind('_', key_pos - 4);
+        begin = underscore == std::string_view::npos ? 0 : underscore + 1;
+    }
+    const std::string_view rest = dict.substr(begin);
     return rest.substr(0, rest.find('_'));
 }
 
-void report_word(std::string_view word, std::string_view result_and_space)
+// The word as this step wrote it: the text of its first occurrence with
+// this step's own first byte.
+void append_as_written(std::string& out, const WordTable::Word& word, bool capital)
 {
-    put_text(word);
-    put_text(" -> ");
+    const std::size_t start = out.size();
+    out.append(word.text);
+    if (!word.text.empty())
+        out[start] = capital ? static_cast<char>(word.first - ('a' - 'A')) : word.first;
+}
+
+void report_word(const WordTable::Word& word, bool capital, std::string_view result_and_space)
+{
+    std::string shown;
+    append_as_written(shown, word, capital);
+    put_text(shown + " -> ");
     put_text(result_and_space);
     put_text("\n");
     pause_ticks(200);
 }
 
-// Emits one word: its translation with the word's capital when it begins
-// with a small letter, or the word itself when it has none; then a space.
-void emit_word(std::string_view word, std::ptrdiff_t found)
-{
-    if (found == not_found) {
-        out_text.append(word);
-        out_text.push_back(' ');
-        return;
-    }
-    const std::size_t start = out_text.size();
-    out_text.append(result_at(found, word.size() + 2));
-    if (!word.empty() && is_upper(word.front()) && out_text.size() > start && is_lower(out_text[start]))
-        out_text[start] = static_cast<char>(out_text[start] - 32);
-    out_text.push_back(' ');
-    if (verbose)
-        report_word(word, std::string_view(out_text).substr(start));
-}
-
-// Runs the steps of the text, each word looked up some steps behind where
-// the walk has got to, so that the memory each lookup needs has been
-// fetched by the time it runs.
-void translate_steps(const DictionaryLookup& lookup)
-{
-    constexpr std::size_t ahead = 16;
-    std::array<DictionaryLookup::Prepared, ahead> pending; // a line end has no word (nullptr)
-    std::size_t walked = 0;
-    std::size_t done = 0;
-    const auto finish_one = [&] {
-        if (const auto& soon = pending[(done + ahead / 2) % ahead];
-            done + ahead / 2 < walked && soon.word.data() != nullptr)
-            lookup.fetch_candidate(soon);
-        const DictionaryLookup::Prepared& step = pending[done++ % ahead];
-        if (step.word.data() == nullptr)
-            out_text.append(line_end_text);
-        else
-            emit_word(step.word, lookup.find(step));
-    };
-    const auto start_one = [&](const DictionaryLookup::Prepared& step) {
-        if (walked - done == ahead)
-            finish_one();
-        pending[walked++ % ahead] = step;
-    };
-    walk_steps(
-        work_text,
-        [&] {
-            start_one({std::string_view(), '\0', 0});
-        },
-        [&](std::string_view word) { start_one(lookup.prepare(word)); });
-    while (done < walked)
-        finish_one();
-}
+// A step of the pass: a word's number in the table, with its capital in the
+// top bit, or a line end.
+constexpr std::uint32_t line_end_step = 0xffffffffu;
+constexpr std::uint32_t capital_bit = 0x80000000u;
 
 } // namespace
 
-void run_pass()
+void run_pass(std::string_view text)
 {
-    DictionaryLookup lookup(untranslate ? '~' : '_', true);
+    // First the words, each numbered once however often it comes; then the
+    // dictionary searched for all of them together; then the output.
+    WordTable table(run.untranslate ? '~' : '_');
+    std::vector<std::uint32_t> steps;
+    steps.reserve(text.size() / 6 + 1);
     walk_steps(
-        work_text, [] {}, [&](std::string_view word) { lookup.expect(word); });
-    lookup.build(dict_text);
-    // Room for a text a quarter longer than the work text, mapped at once;
-    // a longer one grows as any text does.
-    reserve_mapped(out_text, out_text.size() + work_text.size() + work_text.size() / 4 + footer_room);
-    translate_steps(lookup);
+        text, [&] { steps.push_back(line_end_step); },
+        [&](std::string_view word) {
+            const bool capital = !word.empty() && is_upper(word.front());
+            steps.push_back(table.add(word) | (capital ? capital_bit : 0));
+        });
+    table.search(run.dict_text);
+
+    // Each word's result: its translation, or nothing when it has none.
+    const std::vector<WordTable::Word>& words = table.words();
+    std::vector<std::string_view> results(words.size());
+    for (std::size_t i = 0; i < words.size(); ++i)
+        if (words[i].key_pos != WordTable::not_found_yet)
+            results[i] = result_at(run.dict_text, words[i].key_pos, words[i].text.size() + 2, run.untranslate);
+
+    // Room for a text a quarter longer than this one, mapped at once; a
+    // longer one grows as any text does.
+    reserve_mapped(run.out_text, run.out_text.size() + text.size() + text.size() / 4 + footer_room);
+    std::string& out = run.out_text;
+    for (const std::uint32_t step : steps) {
+        if (step == line_end_step) {
+            out.append(line_end_text);
+            continue;
+        }
+        const std::uint32_t number = step & ~capital_bit;
+        const bool capital = (step & capital_bit) != 0;
+        const WordTable::Word& word = words[number];
+        const std::size_t start = out.size();
+        if (word.key_pos == WordTable::not_found_yet) {
+            append_as_written(out, word, capital);
+            out.push_back(' ');
+            continue;
+        }
+        out.append(results[number]);
+        if (capital && out.size() > start && out[start] >= 'a' && out[start] <= 'z')
+            out[start] = static_cast<char>(out[start] - ('a' - 'A'));
+        out.push_back(' ');
+        if (run.verbose)
+            report_word(word, capital, std::string_view(out).substr(start));
+    }
 }
 
-void translate_pass()
+void translate_pass(std::string_view text)
 {
     put_text("\n\n");
     put_text("Now using the ");
-    put_text(dict_name);
+    put_text(run.dict_name);
     put_text(" dictionary.");
     put_text("\n\nPlease be patient while I ");
-    if (untranslate)
+    if (run.untranslate)
         put_text("un");
     put_text("translate ...\n\n");
-    run_pass();
+    run_pass(text);
 }
 
-std::vector<std::ptrdiff_t> find_keys(std::string_view dict, const std::vector<std::string>& keys)
+std::optional<std::string> translation_of(std::string_view dict, std::string_view english)
 {
-    // Keys of the shape prefix, word, '_' go to the lookup of their prefix;
-    // any other key to the multi-pattern search.
-    const auto lookup_of = [](std::string_view key) {
-        const bool shaped = key.size() >= 2 && (key.front() == '_' || key.front() == '~') && key.back() == '_';
-        return shaped ? (key.front() == '_' ? 0 : 1) : -1;
-    };
-    const auto word_of = [](std::string_view key) { return key.substr(1, key.size() - 2); };
-    DictionaryLookup lookups[2] = {DictionaryLookup('_', false), DictionaryLookup('~', false)};
-    KeySearch others;
-    std::vector<std::ptrdiff_t> positions(keys.size(), not_found);
-    std::vector<std::uint32_t> first_with_key(keys.size());
-    std::unordered_map<std::string_view, std::uint32_t> seen;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const std::string_view key = keys[i];
-        if (const int l = lookup_of(key); l >= 0) {
-            lookups[l].expect(word_of(key));
-        } else if (!key.empty()) {
-            first_with_key[i] = seen.emplace(key, static_cast<std::uint32_t>(i)).first->second;
-            others.add(key, first_with_key[i]);
-        }
-    }
-    for (DictionaryLookup& lookup : lookups)
-        lookup.build(dict);
-    others.run(
-        dict, [&](std::uint32_t id, std::size_t position) { positions[id] = static_cast<std::ptrdiff_t>(position); });
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        const std::string_view key = keys[i];
-        if (const int l = lookup_of(key); l >= 0)
-            positions[i] = lookups[l].find(word_of(key));
-        else
-            positions[i] = key.empty() ? find_text(dict, key) : positions[first_with_key[i]];
-    }
-    return positions;
+    const std::string key = "_" + std::string(english) + "_";
+    const std::ptrdiff_t at = find_text(dict, key);
+    if (at == not_found)
+        return std::nullopt;
+    return std::string(result_at(dict, static_cast<std::size_t>(at), key.size(), false));
 }

@@ -1,28 +1,26 @@
-#include "engine/engine.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <new>
 
 #include "control/console.h"
 #include "control/files.h"
-#include "control/memory.h"
 #include "control/usage.h"
+#include "engine/engine.h"
+#include "engine/memory.h"
 #include "state/run_state.h"
 
 namespace {
 
 // What each byte of the input becomes: a mark three bytes (space, mark,
-// space), a LF two (space, LF), a CR none, anything else itself.
+// space), a LF two (space, LF), a CR two when it ends a line alone and none
+// before a LF, anything else itself.
 class Preparation {
 public:
     Preparation()
     {
         lengths_.fill(1);
-        for (const char ch : line_end_set)
-            lengths_[static_cast<unsigned char>(ch)] = 0;
         lengths_['\n'] = 2;
+        lengths_['\r'] = 0;
         for (const char ch : punct_set)
             lengths_[static_cast<unsigned char>(ch)] = 3;
     }
@@ -30,8 +28,8 @@ public:
     std::size_t size_of(std::string_view raw) const
     {
         std::size_t size = 0;
-        for (const char ch : raw)
-            size += lengths_[static_cast<unsigned char>(ch)];
+        for (std::size_t at = 0; at < raw.size(); ++at)
+            size += length_at(raw, at);
         return size;
     }
 
@@ -40,14 +38,13 @@ public:
     {
         std::size_t run = 0;
         for (std::size_t at = 0; at < raw.size(); ++at) {
-            const char ch = raw[at];
-            const int length = lengths_[static_cast<unsigned char>(ch)];
+            const int length = length_at(raw, at);
             if (length == 1)
                 continue;
             prepared.append(raw.data() + run, at - run);
             run = at + 1;
             if (length == 3) {
-                const char padded[] = {' ', ch, ' '};
+                const char padded[] = {' ', raw[at], ' '};
                 prepared.append(padded, 3);
             } else if (length == 2) {
                 prepared.append(" \n", 2);
@@ -57,6 +54,14 @@ public:
     }
 
 private:
+    int length_at(std::string_view raw, std::size_t at) const
+    {
+        const char ch = raw[at];
+        if (ch == '\r' && (at + 1 == raw.size() || raw[at + 1] != '\n'))
+            return 2; // an old Mac line end
+        return lengths_[static_cast<unsigned char>(ch)];
+    }
+
     std::array<std::uint8_t, 256> lengths_{};
 };
 
@@ -66,7 +71,7 @@ std::string prepare_text(std::string_view raw)
 {
     const Preparation preparation;
     std::string prepared;
-    prepared.reserve(preparation.size_of(raw));
+    reserve_mapped(prepared, preparation.size_of(raw));
     preparation.append(prepared, raw);
     return prepared;
 }
@@ -94,38 +99,24 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 
 void prepare_work_text()
 {
-    const Preparation preparation;
-    work_text.clear();
-    read_or_fail(in_name, OnFailure::usage, [&](InputFile& input) {
-        if (!input.is_regular()) {
-            std::string raw; // a pipe or a terminal can be read only once
-            const ReadStatus status = input.read([&](std::string_view chunk) { raw.append(chunk); });
-            if (status != ReadStatus::ok)
-                return status;
-            try {
-                work_text = prepare_text(raw);
-            } catch (const std::bad_alloc&) {
-                return ReadStatus::no_memory;
-            }
-            return ReadStatus::ok;
-        }
-        // A regular file is read twice, to size the work text exactly
-        // without ever holding the raw text as well.
-        std::size_t size = 0;
-        const ReadStatus counted = input.read([&](std::string_view chunk) { size += preparation.size_of(chunk); });
-        if (counted != ReadStatus::ok)
-            return counted;
-        reserve_mapped(work_text, size);
-        return input.read([&](std::string_view chunk) { preparation.append(work_text, chunk); });
+    // Read once, whole, then prepared: a pipe or a terminal can be read
+    // only once, and a file's size tells how much to read.
+    std::string raw;
+    const ReadStatus status = read_file(run.in_name, [&](InputFile& input) {
+        reserve_mapped(raw, input.size());
+        return input.read([&](std::string_view chunk) { raw.append(chunk); });
     });
+    if (status != ReadStatus::ok)
+        die_with_usage(read_failure(status, run.in_name));
+    run.work_text = prepare_text(raw);
 }
 
 void protect_arrows()
 {
-    replace_marks(work_text, "- > ", "==");
+    replace_marks(run.work_text, "- > ", "==");
 }
 
 void restore_arrows()
 {
-    replace_marks(out_text, "==", "->");
+    replace_marks(run.out_text, "==", "->");
 }

@@ -1,5 +1,5 @@
-// What both fuzz targets share: a pass run without the console, and a check
-// that stops the fuzzer on a broken promise.
+// What both fuzz targets share: the engine, and a check that stops the
+// fuzzer on a broken promise.
 #pragma once
 
 #include <cstdio>
@@ -15,10 +15,3 @@
             std::abort();                                                                                              \
         }                                                                                                              \
     } while (0)
-
-// One translation pass over work_text, without the header translate_pass prints.
-inline void quiet_pass()
-{
-    out_text.clear();
-    run_pass();
-}

@@ -9,21 +9,22 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    set_run_values();
+    run = {};
     const std::string raw(reinterpret_cast<const char*>(data), size);
     const std::string prepared = prepare_text(raw);
     FUZZ_CHECK(prepared.find('\r') == std::string::npos);
 
-    for (const int direction : {0, 1}) {
-        untranslate = direction;
+    for (const bool untranslating : {false, true}) {
+        run.untranslate = untranslating;
         take_dictionary("_still_->~ztill_ _cat_->~kat_\n _!_->~!!_ _(_->~<_ _a_->~uh_ |next.dic]");
-        work_text = prepared;
-        replace_marks(work_text, "- > ", "==");
-        FUZZ_CHECK(work_text.size() <= prepared.size());
-        quiet_pass();
-        replace_marks(out_text, "==", "->");
-        const std::string closed = close_up(out_text);
-        FUZZ_CHECK(closed.size() <= out_text.size());
+        run.work_text = prepared;
+        protect_arrows();
+        FUZZ_CHECK(run.work_text.size() <= prepared.size());
+        run.out_text.clear();
+        run_pass(run.work_text);
+        restore_arrows();
+        const std::string closed = close_up(run.out_text);
+        FUZZ_CHECK(closed.size() <= run.out_text.size());
     }
     return 0;
 }

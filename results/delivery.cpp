@@ -8,12 +8,12 @@
 
 std::string footer_text()
 {
-    std::string footer = untranslate ? "\nUntranslation by " : "\nTranslation by ";
+    std::string footer = run.untranslate ? "\nUntranslation by " : "\nTranslation by ";
     footer += "Quog Speak Version ";
     footer += version_text;
     footer += "\n";
     footer += "The dishunary contains ";
-    footer += std::to_string(word_count);
+    footer += std::to_string(run.word_count);
     footer += " wurds.\n";
     footer += line_end_text;
     return footer;
@@ -30,7 +30,7 @@ OutputNames output_names(std::string_view input_name, bool untranslating)
 
 std::string clash(const std::string& name, const std::vector<std::string>& dictionaries)
 {
-    if (same_file(name, in_name))
+    if (same_file(name, run.in_name))
         return "\nWriting " + name + " would destroy the input file\n";
     const auto read = std::find_if(dictionaries.begin(), dictionaries.end(),
         [&](const std::string& dictionary) { return same_file(name, dictionary); });
@@ -39,24 +39,44 @@ std::string clash(const std::string& name, const std::vector<std::string>& dicti
     return "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
 }
 
-void check_output_names()
+void check_output_names(const std::string& dictionary)
 {
-    const OutputNames names = output_names(in_name, untranslate != 0);
+    const OutputNames names = output_names(run.in_name, run.untranslate);
     for (const std::string* output : {&names.first, &names.second})
-        if (const std::string why = clash(*output, {dict_name}); !why.empty())
-            fail_with_usage(why);
+        if (const std::string why = clash(*output, {dictionary}); !why.empty())
+            die_with_usage(why);
+}
+
+void check_outputs(const std::string& dictionary)
+{
+    check_output_names(dictionary);
+    const OutputNames names = output_names(run.in_name, run.untranslate);
+    for (const std::string* output : {&names.first, &names.second})
+        if (const WriteResult failure = check_writable(*output))
+            die_writing(*output, *failure);
 }
 
 namespace {
 
+// An output of this program ends with its footer; anything else in an
+// output's place is the user's own, and is kept.
+bool written_here(std::string_view tail)
+{
+    constexpr std::string_view ending = " wurds.\n\n";
+    return tail.size() >= ending.size() && tail.substr(tail.size() - ending.size()) == ending &&
+        tail.find("ranslation by Quog Speak Version ") != std::string_view::npos;
+}
+
 // Each output is replaced whole, so an interrupted run leaves the files of
 // the run before, and two runs writing the same names leave one complete
 // result.
-void write_output(const std::string& name, std::string_view text)
+void write_output(const std::string& name, std::string_view text, std::vector<std::string>& kept)
 {
-    const WriteStatus status = replace_file(name, text);
-    if (status != WriteStatus::ok)
-        fail(write_failure(status, name));
+    std::string kept_as;
+    if (const WriteResult failure = replace_file(name, text, written_here, &kept_as))
+        die_writing(name, *failure);
+    if (!kept_as.empty())
+        kept.push_back("The earlier " + name + " is kept as " + kept_as + ".\n");
 }
 
 void show_closing_line(const OutputNames& names)
@@ -72,19 +92,19 @@ void show_closing_line(const OutputNames& names)
 
 void deliver_results()
 {
-    out_text += footer_text();
-    const OutputNames names = output_names(in_name, untranslate != 0);
-    for (const std::string* output : {&names.first, &names.second})
-        if (const WriteStatus status = check_replaceable(*output); status != WriteStatus::ok)
-            fail(write_failure(status, *output));
+    // The text was closed up after the passes; the footer has nothing to close.
+    run.out_text += footer_text();
+    const OutputNames names = output_names(run.in_name, run.untranslate);
 
     // When words were added, the new translation is shown while it is written.
-    if (added_count > 0)
+    if (run.added_count > 0) {
         announce_translation();
-    close_up_in_place(out_text);
-    if (added_count > 0)
-        page_to_console(out_text);
-    write_output(names.first, out_text);
-    write_output(names.second, out_text);
+        page_to_console(run.out_text);
+    }
+    std::vector<std::string> kept;
+    write_output(names.first, run.out_text, kept);
+    write_output(names.second, run.out_text, kept);
     show_closing_line(names);
+    for (const std::string& line : kept)
+        put_text(line);
 }

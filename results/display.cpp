@@ -1,10 +1,10 @@
+#include <algorithm>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include "control/console.h"
 #include "results/results.h"
 #include "state/run_state.h"
-
-namespace {
-constexpr int lines_per_page = 20;
-}
 
 namespace {
 
@@ -25,6 +25,18 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
     return written;
 }
 
+// The lines of a page: 20, or fewer on a terminal with fewer rows, so that a
+// page and the prompt after it fit on the screen. Asked at every page, as
+// the window may change.
+int lines_per_page()
+{
+    constexpr int most = 20;
+    winsize size{};
+    if (!::isatty(STDOUT_FILENO) || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0)
+        return most;
+    return std::clamp(size.ws_row - 2, 1, most);
+}
+
 } // namespace
 
 std::string close_up(std::string_view text)
@@ -39,30 +51,21 @@ void close_up_in_place(std::string& text)
     text.resize(close_up_into(text.data(), text.size(), text.data()));
 }
 
-namespace {
-
-// Shows text a page at a time; each page goes through show first. Closing up
-// never crosses a line end, so a page can be closed up on its own.
-template <typename Show> void page_through(std::string_view text, Show show)
+void page_to_console(std::string_view text)
 {
     int lines = 0;
+    int page = lines_per_page();
     std::size_t start = 0;
     for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
-        if (++lines < lines_per_page)
+        if (++lines < page)
             continue;
-        show(text.substr(start, at + 1 - start));
+        put_text(text.substr(start, at + 1 - start));
         start = at + 1;
         lines = 0;
         wait_key(strike_any_key_page);
+        page = lines_per_page();
     }
-    show(text.substr(start));
-}
-
-} // namespace
-
-void page_to_console(std::string_view text)
-{
-    page_through(text, put_text);
+    put_text(text.substr(start));
 }
 
 void announce_translation()
@@ -74,6 +77,6 @@ void announce_translation()
 void show_text()
 {
     announce_translation();
-    page_through(out_text, [](std::string_view page) { put_text(close_up(page)); });
+    page_to_console(run.out_text);
     put_text("\n");
 }

@@ -13,32 +13,38 @@ namespace {
 
 constexpr std::size_t pending_limit = 1000;
 
-// One accepted line: a new entry with the key that finds its English word,
+// One stored line: a new entry with the key that finds its English word,
 // or a chain link (any line holding "]") kept as typed, with no key.
 struct Addition {
     std::string text;
     std::string key;
 };
+using Group = std::vector<Addition>;
 
-std::vector<Addition> additions; // what the dialogue has accepted so far
-std::string example_entry;       // shown in the prompt: the line typed last
-
-// The group so far, without its closing.
-std::string pending_text()
+long long pairs_in(const Group& group)
 {
-    std::string group = "x+=\"";
-    for (const Addition& addition : additions)
-        group += " " + addition.text;
-    return group;
+    return std::count_if(group.begin(), group.end(), [](const Addition& addition) { return !addition.key.empty(); });
 }
 
-// The group as it goes into the dictionary and the message file.
-std::string pending_additions()
+// The group as it goes into the dictionary and the message file, or without
+// its closing while it grows.
+std::string group_text(const Group& group, bool closed = true)
 {
-    return pending_text() + "\";";
+    std::string text = "x+=\"";
+    for (const Addition& addition : group)
+        text += " " + addition.text;
+    return closed ? text + "\";" : text;
 }
 
-// A typed line split at its first "->".
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view()
+                                           : text.substr(first, text.find_last_not_of(' ') + 1 - first);
+}
+
+// A typed line split at its first "->", each side without the spaces
+// around it.
 struct Pair {
     std::string_view english;
     std::string_view quog;
@@ -49,7 +55,7 @@ std::optional<Pair> split_pair(std::string_view line)
     if (arrow == not_found)
         return std::nullopt;
     const auto at = static_cast<std::size_t>(arrow);
-    return Pair{line.substr(0, at), line.substr(at + 2)};
+    return Pair{trimmed(line.substr(0, at)), trimmed(line.substr(at + 2))};
 }
 
 bool holds_control_byte(std::string_view line)
@@ -58,164 +64,221 @@ bool holds_control_byte(std::string_view line)
         line.begin(), line.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; });
 }
 
-// Why a typed line cannot go into the dictionary, or empty when it can. A
-// pair's words must not hold the bytes that delimit entries and links, and
-// the English word, looked up as one word of the text, no tilde or space.
-std::string refusal(std::string_view line)
+// Why a pair could not work, or empty when it can: its words must not hold
+// the bytes that delimit entries and links; the English word is looked up
+// as one word of the text, with its capital in lower case; a '~' in the
+// Quog word would be taken for another entry when untranslating; and the
+// word must reach the dictionary it goes into, new.
+std::string pair_refusal(const Pair& pair, const Group& group)
+{
+    if (pair.english.empty() || pair.quog.empty())
+        return "both sides of -> need a word";
+    for (const std::string_view side : {pair.english, pair.quog})
+        if (side.find_first_of("_|]") != std::string_view::npos)
+            return "a word can't hold _, | or ]";
+    if (pair.english.find_first_of("~ ") != std::string_view::npos)
+        return "the English word can't hold ~ or a space";
+    if (pair.quog.find('~') != std::string_view::npos)
+        return "the Quog word can't hold ~";
+    if (pair.english.front() >= 'A' && pair.english.front() <= 'Z')
+        return "start it in lower case; capitals in the text are found through it";
+    const std::string english(pair.english);
+    if (std::any_of(group.begin(), group.end(), [&](const Addition& a) { return a.key == "_" + english + "_"; }))
+        return english + " is in this group already";
+    if (const std::optional<std::string> known = translation_of(run.dict_text, english))
+        return english + " is already in " + run.dict_name + " as " + *known;
+    for (const Dictionary& dictionary : run.earlier)
+        if (translation_of(dictionary.text, english))
+            return english + " is translated by " + dictionary.name + ", earlier in the chain, and never reaches " +
+                run.dict_name;
+    return {};
+}
+
+// Why a typed line cannot be stored, or empty when it can.
+std::string refusal(std::string_view line, const Group& group)
 {
     if (holds_control_byte(line))
         return "Not added: a line can't hold control characters";
     const std::optional<Pair> pair = split_pair(line);
-    if (!pair) {
-        if (find_text(line, "]") == not_found)
-            return "Not added: type a pair like still->ztill, or a link like |more.dic]";
-        return {};
+    if (pair) {
+        const std::string why = pair_refusal(*pair, group);
+        return why.empty() ? why : "Not added: " + why;
     }
-    if (pair->english.empty() || pair->quog.empty())
-        return "Not added: both sides of -> need a word";
-    for (const std::string_view side : {pair->english, pair->quog})
-        if (side.find_first_of("_|]") != std::string_view::npos)
-            return "Not added: a word can't hold _, | or ]";
-    if (pair->english.find_first_of("~ ") != std::string_view::npos)
-        return "Not added: the English word can't hold ~ or a space";
+    if (find_text(line, "]") == not_found)
+        return "Not added: type a pair like still->ztill, or a link like |more.dic]";
     return {};
 }
 
-void show_prompt()
+void show_prompt(const std::string& example)
 {
-    put_text("\nTo add to the " + dict_name);
-    put_text(" dictionary, enter a string like ");
-    set_attribute(colour_bold);
-    set_foreground(colour_white);
-    put_text(example_entry);
-    set_attribute(colour_normal);
-    put_text("\nPress Enter to exit : ");
+    put_prompt("\nTo add to the " + run.dict_name + " dictionary, enter a string like " +
+        attribute_escape(colour_bold) + foreground_escape(colour_white) + example + attribute_escape(colour_normal) +
+        "\nPress Enter to exit : ");
 }
 
-// Takes one accepted line: a chain link is kept as typed and uncounted, a
-// pair is counted and kept unless the dictionary has the word already.
-void take_line(const std::string& line)
+// The lines typed until an empty one, each stored or refused with its
+// reason; the prompt shows the line stored last.
+Group run_dialogue()
 {
-    const std::optional<Pair> pair = split_pair(line);
-    if (!pair) {
-        additions.push_back({line, ""});
-        return;
-    }
-    const std::string english(pair->english);
-    const std::string key = "_" + english + "_";
-    if (find_text(dict_text, key) != not_found)
-        return;
-    ++added_count;
-    ++word_count;
-    additions.push_back({"_" + english + "_->~" + std::string(pair->quog) + "_", key});
-}
-
-void run_dialogue()
-{
-    additions.clear();
-    example_entry = "still->ztill";
+    Group group;
+    std::string example = "still->ztill";
     for (;;) {
-        if (pending_text().size() > pending_limit) {
+        if (group_text(group, false).size() > pending_limit) {
             put_text("\nAdd other words later!\n");
-            return;
+            return group;
         }
-        show_prompt();
+        show_prompt(example);
         std::string line;
-        if (read_line(line) == 0)
-            return;
-        const std::string why = refusal(line);
+        const bool whole = read_line(line);
+        if (whole && line.empty())
+            return group;
+        const std::string why = whole
+            ? refusal(line, group)
+            : "Not added: a line can't be longer than " + std::to_string(longest_line) + " bytes";
         if (!why.empty()) {
             put_text("\n" + why + "\n");
             continue;
         }
-        example_entry = line;
-        take_line(line);
+        if (const std::optional<Pair> pair = split_pair(line)) {
+            example.assign(pair->english).append("->").append(pair->quog);
+            const std::string key = "_" + std::string(pair->english) + "_";
+            group.push_back({key + "->~" + std::string(pair->quog) + "_", key});
+        } else {
+            group.push_back({std::string(trimmed(line)), ""});
+            example = std::string(trimmed(line));
+        }
     }
 }
 
-// Drops the pairs whose English word the dictionary text already holds, as
-// another run may have added it meanwhile, and uncounts them.
-void drop_pairs_found_in(std::string_view dictionary)
+// Why the dictionary in use may not take words: quogo.dic always may,
+// wherever its links lead; a dictionary named by a chain link only when the
+// link names a file of this folder that holds entries, as one handed over
+// by someone else could name any file.
+std::string reason_not_to_extend()
 {
-    const auto known = [&](const Addition& addition) {
-        return !addition.key.empty() && find_text(dictionary, addition.key) != not_found;
-    };
-    const auto dropped = std::count_if(additions.begin(), additions.end(), known);
-    additions.erase(std::remove_if(additions.begin(), additions.end(), known), additions.end());
-    added_count -= dropped;
-    word_count -= dropped;
+    if (run.earlier.empty())
+        return {};
+    if (run.dict_name.find('/') != std::string::npos)
+        return "\n" + run.dict_name +
+            " is not extended: a dictionary reached by a link is, only when the link names it without /\n";
+    if (!holds_entry(run.dict_text))
+        return "\n" + run.dict_name + " is not extended: it holds no entries, so it may not be a dictionary\n";
+    return {};
 }
 
-// Appends the group to the dictionary as it is on disk now, under a lock, so
-// that words another run added meanwhile are kept. The dictionary must not
-// be the input file of this run.
-Failure save_in_dictionary()
+// The file as it is, with the group on a line of its own after it, in the
+// file's own kind of line end: loaded, it reads as the file and the group.
+std::string with_group(const std::string& on_disk, std::string_view group)
 {
-    if (std::string why = clash(dict_name, {}); !why.empty())
-        return {std::move(why), true};
-    const WriteStatus status = update_file(dict_name, [](std::string on_disk) -> std::optional<std::string> {
-        drop_line_ends(on_disk);
-        drop_pairs_found_in(on_disk);
-        if (added_count == 0)
-            return std::nullopt;
-        return on_disk + pending_additions();
-    });
-    return status == WriteStatus::ok ? Failure{} : write_failure(status, dict_name);
+    const std::size_t lf = on_disk.find('\n');
+    const std::string_view line_end = lf != std::string::npos && lf > 0 && on_disk[lf - 1] == '\r' ? "\r\n" : "\n";
+    std::string extended = on_disk;
+    if (!on_disk.empty() && on_disk.back() != '\n' && on_disk.back() != '\r')
+        extended += line_end;
+    extended += group;
+    extended += line_end;
+    return extended;
+}
+
+// Why the group could not go into the dictionary, or nothing when it went.
+struct Failure {
+    std::string line;
+    bool with_usage = false;
+};
+
+// Appends the group to the dictionary as it is on disk now, under a lock, so
+// that words another run added meanwhile are kept; pairs that are there by
+// now are dropped from the group. The dictionary must not be the input file
+// of this run.
+std::optional<Failure> save_in_dictionary(Group& group)
+{
+    if (std::string why = reason_not_to_extend(); !why.empty())
+        return Failure{std::move(why)};
+    if (std::string why = clash(run.dict_name, {}); !why.empty())
+        return Failure{std::move(why), true};
+    const WriteResult failure =
+        update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
+            std::string loaded = on_disk;
+            drop_line_ends(loaded);
+            std::erase_if(
+                group, [&](const Addition& a) { return !a.key.empty() && find_text(loaded, a.key) != not_found; });
+            if (pairs_in(group) == 0)
+                return std::nullopt;
+            return with_group(on_disk, group_text(group));
+        });
+    if (!failure)
+        return std::nullopt;
+    return Failure{write_failure(run.dict_name, *failure), failure->before_writing};
 }
 
 // The message file must not be a file this run reads.
-Failure save_in_message_file(const std::string& group)
+std::optional<Failure> save_in_message_file(const std::string& group, std::string& kept_as)
 {
     const std::string name(message_file);
-    if (std::string why = clash(name, dictionaries_loaded); !why.empty())
-        return {std::move(why), true};
-    const WriteStatus status = replace_file(name, group);
-    return status == WriteStatus::ok ? Failure{} : write_failure(status, name);
+    std::vector<std::string> dictionaries{run.dict_name};
+    for (const Dictionary& dictionary : run.earlier)
+        dictionaries.push_back(dictionary.name);
+    if (std::string why = clash(name, dictionaries); !why.empty())
+        return Failure{std::move(why), true};
+    // A message file of this program's holds one group.
+    const auto written_here = [](std::string_view tail) {
+        return tail.size() >= 2 && tail.substr(tail.size() - 2) == "\";" &&
+            tail.find("x+=\"") != std::string_view::npos;
+    };
+    if (const WriteResult failure = replace_file(name, group, written_here, &kept_as))
+        return Failure{write_failure(name, *failure), failure->before_writing};
+    return std::nullopt;
+}
+
+[[noreturn]] void die_of(const Failure& failure)
+{
+    if (failure.with_usage)
+        die_with_usage(failure.line);
+    die(failure.line);
 }
 
 // Shows the group in red and saves it in the message file. When the group
 // could not go into the dictionary, the message file still keeps it, and
 // then the run ends with both failures.
-void report_additions(const Failure& dictionary_failure)
+void report_additions(const std::string& group, const std::optional<Failure>& dictionary_failure)
 {
-    const std::string group = pending_additions();
     set_attribute(colour_bold);
     set_foreground(colour_red);
-    put_text(dictionary_failure.line.empty() ? "\nYour word(s) have been added to the dictionary!"
-                                             : "\nYour word(s) could not be added to the dictionary!");
+    put_text(dictionary_failure ? "\nYour word(s) could not be added to the dictionary!"
+                                : "\nYour word(s) have been added to the dictionary!");
     put_text("\nPlease e-mail them to the Quog Speak makers so that everyone gets them");
     put_text("\n(quog-words@quogtran.example) ");
     put_text("the following message:\n");
     put_text("\n" + group + "\n");
-    const Failure message_failure = save_in_message_file(group);
-    if (message_failure.line.empty())
+    std::string kept_as;
+    const std::optional<Failure> message_failure = save_in_message_file(group, kept_as);
+    if (!message_failure)
         put_text("\n\nwhich you will find in the file " + std::string(message_file) + ".\n");
     set_attribute(colour_normal);
+    if (!kept_as.empty())
+        put_text("The earlier " + std::string(message_file) + " is kept as " + kept_as + ".\n");
 
-    if (!dictionary_failure.line.empty()) {
-        put_text(message_failure.line);
-        fail(dictionary_failure);
+    if (dictionary_failure) {
+        if (message_failure)
+            put_text(message_failure->line);
+        die_of(*dictionary_failure);
     }
-    if (!message_failure.line.empty())
-        fail(message_failure);
+    if (message_failure)
+        die_of(*message_failure);
 }
 
 } // namespace
 
-void extend_dictionary()
+bool extend_dictionary()
 {
-    run_dialogue();
-    if (added_count == 0)
-        return;
-    const Failure dictionary_failure = save_in_dictionary();
-    if (added_count == 0)
-        return; // another run added every one of these words meanwhile
-    report_additions(dictionary_failure);
+    Group group = run_dialogue();
+    if (pairs_in(group) == 0)
+        return false;
+    const std::optional<Failure> dictionary_failure = save_in_dictionary(group);
+    run.added_count = pairs_in(group);
+    if (run.added_count == 0)
+        return false; // another run added every one of these words meanwhile
+    report_additions(group_text(group), dictionary_failure);
     wait_key(strike_any_key);
-
-    // Once more over the text, with the new words and no further chain.
-    work_text = std::move(out_text);
-    out_text.clear();
-    load_dictionary();
-    translate_pass();
+    return true;
 }

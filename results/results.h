@@ -6,15 +6,15 @@
 #include <string_view>
 #include <vector>
 
-// The first display of out_text, a page of 20 lines at a time.
+// The first display of run.out_text, a page at a time.
 void show_text();
 
 // Footer, both output files and the closing line: the last stage of a run.
 void deliver_results();
 
-// The add-words dialogue; when words were added it writes them into the
-// dictionary and the message file and translates out_text once more.
-void extend_dictionary();
+// The add-words dialogue; when it stored words in the dictionary (and in
+// the message file), says so and returns true.
+bool extend_dictionary();
 
 // "Your (un)translation follows ..." and a key wait.
 void announce_translation();
@@ -40,10 +40,12 @@ OutputNames output_names(std::string_view input_name, bool untranslating);
 // they lead to, links followed.
 std::string clash(const std::string& name, const std::vector<std::string>& dictionaries);
 
-// Refuses a run whose outputs would overwrite its input or the dictionary
-// in use; called at start-up and after each dictionary of a chain loads,
-// so that the refusal comes before anything is written.
-void check_output_names();
+// Refuses, before anything is written, a run whose outputs would overwrite
+// its input or the dictionary named, or could not be written at all.
+void check_outputs(const std::string& dictionary);
 
-// Writes text to the console, waiting for a key after every 20th line end.
+// The same for a dictionary of a chain once it is loaded: the clash alone.
+void check_output_names(const std::string& dictionary);
+
+// Writes text to the console, waiting for a key after each page.
 void page_to_console(std::string_view text);

@@ -1,9 +1,8 @@
 // The run-wide data of one translation run: the table of contents of the
-// program's data. Each value says who writes it and who reads it; values
+// program's data. Each field says who writes it and who reads it; values
 // that only one stage uses live beside that stage instead.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +11,7 @@
 
 // --- Constants -------------------------------------------------------------------
 
-constexpr std::string_view punct_set = "\",.?!;:<>)("; // padded by preparation, closed up by delivery
-constexpr std::string_view line_end_set = "\r\n";      // preparation drops CR and marks LF
+constexpr std::string_view punct_set = "\",.?!;:<>)("; // padded by preparation, closed up after the passes
 constexpr std::string_view line_end_text = "\n";       // the line end a pass and the footer emit
 
 // Colour codes for set_attribute (normal, bold) and set_foreground.
@@ -23,39 +21,37 @@ constexpr char colour_white = '7';
 constexpr char colour_normal = '0';
 constexpr char colour_bold = '1';
 
-constexpr std::string_view first_dictionary = "quogo.dic"; // the driver loads it first
+constexpr std::string_view first_dictionary = "quogo.dic"; // each translation loads it first
 constexpr std::string_view message_file = "quogo.msg";     // the dialogue saves added words there
 
 // The key waits: after a message, and after each page of text.
 constexpr std::string_view strike_any_key = "\n\nStrike Any Key ...\n";
 constexpr std::string_view strike_any_key_page = "\nStrike Any Key ...\n";
 
-// --- Settings: written by the options stage --------------------------------------
+// A dictionary the text has already passed through.
+struct Dictionary {
+    std::string name;
+    std::string text;
+};
 
-extern int verbose;         // -v; read by the pass
-extern int untranslate;     // -u; read by the pass, the driver and delivery
-extern std::string in_name; // the input file; read by preparation and delivery
+struct Run {
+    // --- Settings: written by read_options ---------------------------------------
+    bool verbose = false;     // -v; read by the pass
+    bool untranslate = false; // -u; read by the pass, the driver and delivery
+    std::string in_name;      // the input file; read by preparation, delivery and the clash checks
 
-// --- Counters -----------------------------------------------------------------------
+    // --- Dictionaries: written by load_dictionary and the chain loop ---------------
+    std::string dict_name;           // the dictionary in use; read by the pass, the dialogue and the clash checks
+    std::string dict_text;           // its text, line breaks dropped; read by the pass and the dialogue
+    std::vector<Dictionary> earlier; // the chain before it, in order; read by the dialogue and the clash checks
+    long long word_count = 0;        // tildes in the dictionaries loaded; read by the footer
 
-extern long long word_count;  // written by the loader and the dialogue; read by the footer
-extern long long added_count; // written by the dialogue; read by the loader and delivery
+    // --- Texts ---------------------------------------------------------------------
+    std::string work_text; // the prepared input; written by preparation, read by each translation's first pass
+    std::string out_text;  // written by the passes and closed up by the chain loop; shown, footed and written
 
-// --- Dictionary and chain ---------------------------------------------------------
+    long long added_count = 0; // the pairs the dialogue stored; read by delivery
+};
 
-extern std::string dict_text;                        // written by the loader; read by the pass and the dialogue
-extern std::string dict_name;                        // written by the driver; read by the loader, pass and dialogue
-extern std::string next_dict_name;                   // written by the loader; read by the chain loop
-extern std::ptrdiff_t chain_pos;                     // written by the loader and the chain loop; read by the chain loop
-extern std::vector<std::string> dictionaries_loaded; // written by the loader; read by the dialogue
-
-constexpr std::ptrdiff_t chain_none = -1; // the loaded dictionary has no link
-constexpr std::ptrdiff_t chain_done = -2; // the chain loop has finished
-
-// --- Texts of the pass ---------------------------------------------------------------
-
-extern std::string work_text; // written by preparation, the chain loop and the dialogue; read by the pass
-extern std::string out_text;  // written by the pass; read by the display, the dialogue and delivery
-
-// Puts every run-wide value back to its start value.
-void set_run_values();
+// The one run of this process; run = {} starts it afresh.
+extern Run run;

@@ -3,7 +3,10 @@
 // keep their bytes unless the run is meant to change them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,9 +28,10 @@ struct Case {
     std::vector<std::string> dirs{}; // directories made before the run
     Files links{};                   // symbolic links: name, target
     bool extends_dictionary = false;
-    Files hard_links{};                // hard links: name, existing file
-    Sandbox::Options options{};        // commands run first, redirections, user
-    std::vector<std::string> absent{}; // files the run must not create
+    Files hard_links{};                          // hard links: name, existing file
+    Sandbox::Options options{};                  // commands run first, redirections, user
+    std::vector<std::string> absent{};           // files the run must not create
+    std::function<void(const Sandbox&)> setup{}; // run last, before the program
 };
 
 // A memory limit makes an endless file run out of memory at once, but the
@@ -57,6 +61,27 @@ std::string repeated(const std::string& piece, std::size_t times)
 
 const std::string cat = "_cat_->~kat_";
 
+// Makes the folder shared, as /tmp is (sticky and writable by all), and
+// hands every link in it to another user, as if planted there.
+void planted(const Sandbox& box)
+{
+    ::chmod(box.dir().c_str(), 01777);
+    ::chmod(box.path("private").c_str(), 0700);
+    for (const std::string& name : box.names()) {
+        struct stat info { };
+        if (::lstat(box.path(name).c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            (void)!::lchown(box.path(name).c_str(), 65534, 65534);
+    }
+}
+
+// Makes the folder shelf append-only, or ordinary again.
+void append_only(const Sandbox& box, bool on)
+{
+    if (box.exists("shelf") &&
+        std::system(("chattr " + std::string(on ? "+a '" : "-a '") + box.path("shelf") + "'").c_str()) != 0)
+        std::printf("could not change the shelf's attributes: chattr is missing or not allowed\n");
+}
+
 Sandbox::Options redirected(std::string redirects)
 {
     Sandbox::Options options;
@@ -69,7 +94,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
 {
     const Case cases[] = {
         {"missing input", {{"quogo.dic", cat}}, {"missing.txt"}, "", false, "\nCan't open missing.txt\n", ""},
-        {"unreadable input", {{"quogo.dic", cat}}, {"/proc/self/mem"}, "", false, "\nCan't read /proc/self/mem\n", ""},
+        {"unreadable input", {{"quogo.dic", cat}}, {"mem.txt"}, "", false, "\nCan't read mem.txt\n", "", {},
+            {{"mem.txt", "/proc/self/mem"}}},
         {"directory input", {{"quogo.dic", cat}}, {"folder"}, "", false, "\nCan't open folder\n", "", {"folder"}},
         {"missing linked dictionary", {{"quogo.dic", cat + " |gone.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
             false, "\nCan't open gone.dic\n", ""},
@@ -95,15 +121,20 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             {{"quogo.dic", "_" + long_word + "_->~long_"}, {"story.txt", long_word + " " + long_word + "x\n"}},
             {"story.txt"}, "", true, "See story.qgo", "long " + long_word + "x \n"},
         {"output on a full device", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
-            "\nCan't write story.htm\n", "", {}, {{"story.htm", "/dev/full"}}},
+            "\nCan't write story.htm: writing failed: No space left on device\n", "", {}, {{"story.htm", "/dev/full"}}},
         {"message file that cannot be written", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-            "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {"quogo.msg"}, {}, true},
+            "kdog->dawg\n\nkk", false, "\nCan't write quogo.msg: Is a directory\n", "", {"quogo.msg"}, {}, true},
         {"typed file name of 10,000 characters", {{"quogo.dic", cat}}, {}, std::string(10000, 'n') + "\n", false,
-            "\nCan't open " + std::string(10000, 'n') + "\n", ""},
+            "\nA file name can't be longer than 4096 bytes\n" + usage_screen, ""},
         {"typed pair of 10,000 characters", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-            "k" + std::string(10000, 'p') + "\n\n", true, "Not added: type a pair like still->ztill", "kat \n"},
+            "k" + std::string(10000, 'p') + "\n\n", true, "Not added: a line can't be longer than 4096 bytes",
+            "kat \n"},
+        {"endless zeros at the prompt", {{"quogo.dic", cat}}, {}, "", false,
+            "\nA file name can't be longer than 4096 bytes\n" + usage_screen, "", {}, {}, false, {},
+            redirected("</dev/zero >.console 2>&1")},
         {"message file on a full device", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"},
-            "kdog->dawg\n\nkk", false, "\nCan't write quogo.msg\n", "", {}, {{"quogo.msg", "/dev/full"}}, true},
+            "kdog->dawg\n\nkk", false, "\nCan't write quogo.msg: writing failed: No space left on device\n", "", {},
+            {{"quogo.msg", "/dev/full"}}, true},
         {"link as the dictionary's first byte",
             {{"quogo.dic", "|b.dic] " + cat}, {"b.dic", "_kat_->~kot_"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
             true, "Now using the b.dic dictionary.", "kot \n"},
@@ -131,16 +162,31 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         {"a close that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}}, {"story.txt"}, "",
             false, "\nCan't write story.qgo", "", {}, {}, false, {}, failing("close")},
         {"read-only message file, run as nobody", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"quogo.msg", "old"}},
-            {"story.txt"}, "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n", "", {}, {}, false, {},
-            Sandbox::Options::nobody(), {"story.qgo"}},
+            {"story.txt"}, "kdog->dawg\n\nkk", false, "\nCan't write quogo.msg: Permission denied\n", "", {}, {}, false,
+            {}, Sandbox::Options::nobody(), {"story.qgo"}},
         {"read-only output, run as nobody", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.htm", "old"}},
-            {"story.txt"}, "", false, "\nCan't open story.htm\n", "", {}, {}, false, {}, Sandbox::Options::nobody(),
-            {"story.qgo"}},
+            {"story.txt"}, "", false, "\nCan't write story.htm: Permission denied\n", "", {}, {}, false, {},
+            Sandbox::Options::nobody(), {"story.qgo"}},
         {"output that is a folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}}, {"story.txt"},
-            "", false, "\nCan't open story.htm\n", "", {"story.htm"}},
+            "", false, "\nCan't write story.htm: Is a directory\n", "", {"story.htm"}},
         {"dictionary and message file that cannot be written", {{"story.txt", "cat\n"}}, {"story.txt"},
-            "kdog->dawg\n\nkk", false, "\nCan't open quogo.msg\n\nCan't open quogo.dic\n", "", {"quogo.msg"},
-            {{"quogo.dic", "/dev/null"}}},
+            "kdog->dawg\n\nkk", false,
+            "\nCan't write quogo.msg: Is a directory\n\nCan't write quogo.dic: it is not a regular file\n", "",
+            {"quogo.msg"}, {{"quogo.dic", "/dev/null"}}},
+        {"an output name too long for the file system", {{"quogo.dic", cat}, {std::string(252, 'n') + ".t", "cat\n"}},
+            {std::string(252, 'n') + ".t"}, "", false,
+            "\nCan't write " + std::string(252, 'n') + ".qgo: File name too long\n", ""},
+        {"an output in an append-only folder", {{"quogo.dic", cat}, {"shelf/story.txt", "cat\n"}}, {"shelf/story.txt"},
+            "", false, "\nCan't write shelf/story.qgo: Operation not permitted\n", "", {"shelf"}, {}, false, {}, {}, {},
+            [](const Sandbox& box) { append_only(box, true); }},
+        {"another user's links to outputs in a shared folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}},
+            {"story.txt"}, "", false, "\nCan't write story.qgo: story.qgo is another user's link in a shared folder\n",
+            "", {"private"}, {{"story.qgo", "private/new"}, {"story.htm", "private/file"}}, false, {}, {},
+            {"private/new", "private/file"}, planted},
+        {"another user's link to the message file in a shared folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}},
+            {"story.txt"}, "kdog->dawg\n\nkk", false,
+            "\nCan't write quogo.msg: quogo.msg is another user's link in a shared folder\n", "", {"private"},
+            {{"quogo.msg", "private/msg"}}, true, {}, {}, {"private/msg"}, planted},
         {"standard input that is a folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't read standard input\n", "", {}, {}, false, {}, redirected("<. >.console 2>&1")},
         {"the dictionary as the input, a known word typed", {{"quogo.dic", cat}}, {"quogo.dic"}, "kcat->kat\n\nkk",
@@ -151,8 +197,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             std::printf("skipped '%s': no memory limit under the address sanitizer\n", c.name.c_str());
             continue;
         }
-        if (c.options.as_nobody && !can_run_as_nobody()) {
-            std::printf("skipped '%s': only root can run the program as nobody\n", c.name.c_str());
+        if ((c.options.as_nobody || c.setup) && !can_run_as_nobody()) {
+            std::printf("skipped '%s': only root can play another user\n", c.name.c_str());
             continue;
         }
         Sandbox box;
@@ -164,6 +210,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             box.write(name, bytes);
         for (const auto& [name, existing] : c.hard_links)
             ASSERT_EQ(::link(box.path(existing).c_str(), box.path(name).c_str()), 0) << c.name;
+        if (c.setup)
+            c.setup(box);
 
         const RunResult run = box.run(c.args, c.typed, c.options);
         EXPECT_EQ(run.status, c.succeeds ? 0 : 1) << c.name;
@@ -175,11 +223,16 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
 
         for (const auto& [name, bytes] : c.files) {
             const std::string expected =
-                name == "quogo.dic" && c.extends_dictionary ? bytes + "x+=\" _dog_->~dawg_\";" : bytes;
+                name == "quogo.dic" && c.extends_dictionary ? bytes + "\nx+=\" _dog_->~dawg_\";\n" : bytes;
             EXPECT_TRUE(box.read(name) == expected) << c.name << ": " << name;
         }
         for (const std::string& name : c.absent)
             EXPECT_FALSE(box.exists(name)) << c.name << ": " << name;
+        const std::vector<std::string> left = box.names();
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](const std::string& name) {
+            return name.rfind(".quogtran-", 0) == 0;
+        })) << c.name;
+        append_only(box, false);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "state/run_state.h"
 #include "test_support.h"
 
@@ -9,7 +11,7 @@ namespace {
 
 TEST(PrepareText, PadsPunctuationAndMarksLineEnds)
 {
-    set_run_values();
+    run = {};
     struct Case {
         std::string raw, prepared;
     };
@@ -22,6 +24,8 @@ TEST(PrepareText, PadsPunctuationAndMarksLineEnds)
         {"(a) <b>; c: d? e!", " ( a )   < b >  ;  c :  d ?  e ! "},
         {"tab\there's it-is", "tab\there's it-is"},
         {"one\n\ntwo", "one \n \ntwo"},
+        {"old\rMac\r\rends\r", "old \nMac \n \nends \n"}, // a CR alone ends a line
+        {"mixed\r\r\n", "mixed \n \n"},
         {std::string("a\0b\x1a"
                      "c",
              5),
@@ -35,7 +39,7 @@ TEST(PrepareText, PadsPunctuationAndMarksLineEnds)
 
 TEST(Arrows, ProtectAndRestore)
 {
-    set_run_values();
+    run = {};
     struct Case {
         std::string input, protected_text, restored;
     };
@@ -48,21 +52,13 @@ TEST(Arrows, ProtectAndRestore)
         {"no arrows", "no arrows", "no arrows"},
     };
     for (const Case& c : cases) {
-        work_text = prepare_text(c.input);
+        run.work_text = prepare_text(c.input);
         protect_arrows();
-        EXPECT_EQ(work_text, prepare_text(c.protected_text)) << c.input;
-        out_text = c.protected_text;
+        EXPECT_EQ(run.work_text, prepare_text(c.protected_text)) << c.input;
+        run.out_text = c.protected_text;
         restore_arrows();
-        EXPECT_EQ(out_text, c.restored) << c.input;
+        EXPECT_EQ(run.out_text, c.restored) << c.input;
     }
-}
-
-TEST(LinkName, UpToTheClosingBracketOrTheEnd)
-{
-    EXPECT_EQ(link_name("_a_->~b_ |more.dic] |other.dic]", 9), "more.dic");
-    EXPECT_EQ(link_name("|]", 0), "");
-    EXPECT_EQ(link_name("x|open.dic", 1), "open.dic");
-    EXPECT_EQ(link_name("|", 0), "");
 }
 
 TEST(LoadDictionary, DropsLineBreaksCountsTildesAndFindsTheLink)
@@ -71,41 +67,30 @@ TEST(LoadDictionary, DropsLineBreaksCountsTildesAndFindsTheLink)
     struct Case {
         std::string file, text;
         long long words;
-        std::ptrdiff_t chain;
-        std::string next;
+        std::optional<std::string> next;
     };
     const Case cases[] = {
-        {"_cat_->~kat_\r\n _dog_->~dawg_\n", "_cat_->~kat_ _dog_->~dawg_", 2, chain_none, ""},
-        {"_a_->~b_ |more.dic] |other.dic]", "_a_->~b_ |more.dic] |other.dic]", 1, 9, "more.dic"},
-        {"", "", 0, chain_none, ""},
-        {"~~~ no entries", "~~~ no entries", 3, chain_none, ""},
-        {"_a_->~b_ |mo\nre.dic", "_a_->~b_ |more.dic", 1, 9, "more.dic"},
-        {"|more.dic] _a_->~b_", "|more.dic] _a_->~b_", 1, 0, "more.dic"},
+        {"_cat_->~kat_\r\n _dog_->~dawg_\n", "_cat_->~kat_ _dog_->~dawg_", 2, std::nullopt},
+        {"_a_->~b_ |more.dic] |other.dic]", "_a_->~b_ |more.dic] |other.dic]", 1, "more.dic"},
+        {"", "", 0, std::nullopt},
+        {"~~~ no entries", "~~~ no entries", 3, std::nullopt},
+        {"_a_->~b_ |mo\nre.dic", "_a_->~b_ |more.dic", 1, "more.dic"},
+        {"|more.dic] _a_->~b_", "|more.dic] _a_->~b_", 1, "more.dic"},
+        {"|]", "|]", 0, ""},
+        {"x|", "x|", 0, ""},
     };
     for (const Case& c : cases) {
-        set_run_values();
+        run = {};
+        run.word_count = 5; // from a dictionary before it in the chain
         ScratchDirectory::write("quogo.dic", c.file);
         start_capture();
-        load_dictionary();
+        const std::optional<std::string> next = load_dictionary("quogo.dic");
         EXPECT_EQ(captured(), "\nLoading dictionary ... Dictionary loaded!");
-        EXPECT_EQ(dict_text, c.text);
-        EXPECT_EQ(word_count, c.words);
-        EXPECT_EQ(chain_pos, c.chain);
-        EXPECT_EQ(next_dict_name, c.next);
+        EXPECT_EQ(run.dict_name, "quogo.dic");
+        EXPECT_EQ(run.dict_text, c.text);
+        EXPECT_EQ(run.word_count, 5 + c.words);
+        EXPECT_EQ(next, c.next) << c.file;
     }
-}
-
-TEST(LoadDictionary, CountsNothingOnceWordsWereAdded)
-{
-    ScratchDirectory scratch;
-    set_run_values();
-    ScratchDirectory::write("quogo.dic", "_a_->~b_ _c_->~d_");
-    added_count = 1;
-    word_count = 7;
-    start_capture();
-    load_dictionary();
-    captured();
-    EXPECT_EQ(word_count, 7);
 }
 
 // Runs one pass of work over dict and returns what it emitted.
@@ -113,20 +98,19 @@ std::string pass_over(
     const std::string& dict, const std::string& work, bool untranslating, std::string* console = nullptr)
 {
     take_dictionary(dict);
-    work_text = work;
-    out_text.clear();
-    untranslate = untranslating;
+    run.out_text.clear();
+    run.untranslate = untranslating;
     start_capture();
-    translate_pass();
+    translate_pass(work);
     const std::string printed = captured();
     if (console != nullptr)
         *console = printed;
-    return out_text;
+    return run.out_text;
 }
 
 TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
 {
-    set_run_values();
+    run = {};
     const std::string dict = "_still_->~ztill_ _cat_->~kat_ _!_->~!!_ _num_->~7even_ _big_->~Grand_ _ta\tb_->~tab_";
     struct Case {
         std::string work, out;
@@ -143,7 +127,7 @@ TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
 
 TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
 {
-    set_run_values();
+    run = {};
     const std::string dict = "_still_->~ztill_ _cat_->~kat_ _kitten_->~kat_";
     struct Case {
         std::string work, out;
@@ -160,7 +144,7 @@ TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
 
 TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
 {
-    set_run_values();
+    run = {};
     struct Case {
         std::string dict, work;
         bool untranslating;
@@ -181,8 +165,9 @@ TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
 
 TEST(TranslatePass, HeaderAndVerboseReport)
 {
-    set_run_values();
-    verbose = 1;
+    run = {};
+    run.verbose = true;
+    run.dict_name = "quogo.dic";
     std::string console;
     pass_over("_still_->~ztill_ _cat_->~kat_", "Still cat dog .  \n", false, &console);
     EXPECT_EQ(console,

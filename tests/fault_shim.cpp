@@ -3,9 +3,11 @@
 // (QUOGTRAN_FAIL=close or QUOGTRAN_FAIL=fsync), or makes their creation
 // take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -61,10 +63,14 @@ extern "C" int fsync(int fd)
     return -1;
 }
 
-extern "C" int mkostemp(char* name, int flags)
+extern "C" int open(const char* path, int flags, ...)
 {
-    const int fd = real<int (*)(char*, int)>("mkostemp")(name, flags);
-    if (wanted("slow") && temporary(name))
+    va_list more;
+    va_start(more, flags);
+    const auto mode = static_cast<mode_t>((flags & O_CREAT) != 0 ? va_arg(more, int) : 0);
+    va_end(more);
+    const int fd = real<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+    if (wanted("slow") && temporary(path))
         ::usleep(300000);
     return fd;
 }

@@ -1,22 +1,31 @@
+// The pass's lookup of every kind of word, in both directions, against the
+// plain search of each key on its own.
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "control/console.h"
 #include "engine/engine.h"
+#include "plain_pass.h"
+#include "state/run_state.h"
 
 namespace {
 
-// find_keys answers every key as find_text would, each key on its own.
-void expect_plain_answers(const std::string& dict, const std::vector<std::string>& keys)
+// A pass over the words, one after another, gives what the plain pass gives.
+void expect_plain_answers(const std::string& dict, const std::vector<std::string>& words)
 {
-    const std::vector<std::ptrdiff_t> positions = find_keys(dict, keys);
-    ASSERT_EQ(positions.size(), keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        ASSERT_EQ(positions[i], find_text(dict, keys[i])) << dict << " / " << keys[i];
+    std::string text;
+    for (const std::string& word : words)
+        text += word + " ";
+    for (const bool untranslating : {false, true}) {
+        run = {};
+        run.untranslate = untranslating;
+        take_dictionary(dict);
+        run_pass(text);
+        ASSERT_EQ(run.out_text, plain_pass(dict, text, untranslating)) << dict << " / " << text;
+    }
 }
 
-TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
+TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
 {
     const std::string dicts[] = {
         "_still_->~ztill_ _cat_->~kat_",
@@ -29,80 +38,44 @@ TEST(FindKeys, AgreesWithThePlainSearchOnChosenKeys)
         "_",
         std::string("_n\0l_->~z\x1a_", 11),
         "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
+        "_Cat_->~Kat_ _cAT_->~kat_",
     };
-    const std::vector<std::string> keys = {
-        "_still_",
-        "_cat_",
-        "~kat_",
-        "~ztill_",
-        "__",
-        "~_",
-        "_c_",
-        "_d_",
-        "~d_",
-        "_b_",
-        "_fish_",
-        "~phish_",
-        "~fesh_",
-        "~y_",
-        "~x~y_",
-        "_x_",
-        "_~_",
-        "_->~b_",
-        "_a_->~b_",
-        "~~_",
-        "___",
-        "_nope_",
-        "_ _",
-        std::string("_n\0l_", 5),
-        std::string("~z\x1a_", 4),
-        "_snake_case_",
-        "_case_->~snek_",
-        "~c_",
-        "~b~c_",
-        "~a~b~c_",
-        "_a~b_",
-        "~snek_ _snake_",
-        "_",
-        "~",
-        "x",
-        "",
-        "_cat",
-        "cat_",
-        "_cat_",
-    };
+    const std::vector<std::string> words = {"still", "Still", "cat", "Cat", "CAT", "kat", "ztill", "c", "d", "b",
+        "fish", "phish", "fesh", "y", "x~y", "x", "~", "->~b", "a_->~b", "~~", "_", "__", "nope",
+        std::string("n\0l", 3), std::string("z\x1a", 2), "snake_case", "case_->~snek", "b~c", "a~b~c", "a~b",
+        "snek_ _snake", "", "~cat", "cat_", "_cat", "_cat_"};
     for (const std::string& dict : dicts)
-        expect_plain_answers(dict, keys);
+        expect_plain_answers(dict, words);
 }
 
 // Random dictionaries from small alphabets rich in the bytes that matter,
-// looked up with keys cut from the dictionary itself and made up.
-TEST(FindKeys, AgreesWithThePlainSearchOnRandomDictionaries)
+// looked up with words cut from the dictionary itself and made up.
+TEST(Lookup, AgreesWithThePlainSearchOnRandomDictionaries)
 {
     std::mt19937 random(20261207);
     auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
-    // The second alphabet makes keys like '_____a__', whose partial matches
-    // overlap one another many times over.
+    // The second alphabet makes words like '____a_', whose keys overlap one
+    // another many times over.
     for (const std::string alphabet : {"__~~->ab A|]\"", "__a~"}) {
         for (int round = 0; round < 3000; ++round) {
             std::string dict;
             const std::size_t length = pick(60);
             for (std::size_t i = 0; i < length; ++i)
                 dict.push_back(alphabet[pick(alphabet.size())]);
-            std::vector<std::string> keys;
+            std::vector<std::string> words;
             for (int probe = 0; probe < 20; ++probe) {
-                std::string key(1, probe % 2 ? '~' : '_');
+                std::string word;
                 if (!dict.empty() && probe % 3 == 0) {
-                    const std::size_t from = pick(dict.size());
-                    key += dict.substr(from, pick(6));
+                    word = dict.substr(pick(dict.size()), pick(6));
                 } else {
                     for (std::size_t i = pick(9); i > 0; --i)
-                        key.push_back(alphabet[pick(alphabet.size())]);
+                        word.push_back(alphabet[pick(alphabet.size())]);
                 }
-                key.push_back('_');
-                keys.push_back(key);
+                // A space or line end would split the word in two.
+                std::replace(word.begin(), word.end(), ' ', 'a');
+                words.push_back(word);
             }
-            expect_plain_answers(dict, keys);
+            expect_plain_answers(dict, words);
         }
     }
 }

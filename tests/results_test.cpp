@@ -9,7 +9,7 @@ namespace {
 
 TEST(CloseUp, RemovesThePaddingAroundPunctuation)
 {
-    set_run_values();
+    run = {};
     struct Case {
         std::string text, closed;
     };
@@ -53,13 +53,13 @@ TEST(OutputNames, BaseIsCutAtTheFirstDotOfTheFileName)
 
 TEST(Footer, NamesTheDirectionAndTheWordCount)
 {
-    set_run_values();
-    word_count = 1234;
+    run = {};
+    run.word_count = 1234;
     const std::string version(version_text);
     EXPECT_EQ(
         footer_text(), "\nTranslation by Quog Speak Version " + version + "\nThe dishunary contains 1234 wurds.\n\n");
-    untranslate = 1;
-    word_count = 0;
+    run.untranslate = true;
+    run.word_count = 0;
     EXPECT_EQ(
         footer_text(), "\nUntranslation by Quog Speak Version " + version + "\nThe dishunary contains 0 wurds.\n\n");
 }

@@ -26,21 +26,33 @@ std::string repeated_words(const std::string& word, int times)
     return text;
 }
 
+// text without its colour escapes.
+std::string without_escapes(std::string text)
+{
+    for (std::size_t at = text.find('\x1b'); at != std::string::npos; at = text.find('\x1b', at))
+        text.erase(at, text.find('m', at) + 1 - at);
+    return text;
+}
+
+// Byte for byte, with colour or without it when the user asks for none.
 TEST(Run, TheWorkedExampleByteForByte)
 {
-    Sandbox box;
-    box.write("story.txt", "Still cat.\n");
-    box.write("quogo.dic", two_words);
-    const RunResult run = box.run({"-v", "story.txt"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.console,
-        banner + "\n" + loaded + pass_header("quogo.dic") + "Still -> Ztill \ncat -> kat \n" + follows +
-            "Ztill kat.\n" + "\n" + add_prompt("quogo.dic", "still->ztill") + closing_line("story.qgo", "story.htm"));
-    const std::string expected = "Ztill kat.\n" + footer(2);
-    EXPECT_EQ(box.read("story.qgo"), expected);
-    EXPECT_EQ(box.read("story.htm"), expected);
-    EXPECT_EQ(box.read("quogo.dic"), two_words);
-    EXPECT_FALSE(box.exists("quogo.msg"));
+    for (const std::string asked : {"", "NO_COLOR=1 ", "TERM=dumb "}) {
+        Sandbox box;
+        box.write("story.txt", "Still cat.\n");
+        box.write("quogo.dic", two_words);
+        const RunResult run = box.run({"-v", "story.txt"}, "", Sandbox::Options::first(asked));
+        EXPECT_EQ(run.status, 0);
+        const std::string console = banner + "\n" + loaded + pass_header("quogo.dic") +
+            "Still -> Ztill \ncat -> kat \n" + follows + "Ztill kat.\n" + "\n" +
+            add_prompt("quogo.dic", "still->ztill") + closing_line("story.qgo", "story.htm");
+        EXPECT_EQ(run.console, asked.empty() ? console : without_escapes(console)) << asked;
+        const std::string expected = "Ztill kat.\n" + footer(2);
+        EXPECT_EQ(box.read("story.qgo"), expected);
+        EXPECT_EQ(box.read("story.htm"), expected);
+        EXPECT_EQ(box.read("quogo.dic"), two_words);
+        EXPECT_FALSE(box.exists("quogo.msg"));
+    }
 }
 
 TEST(Run, UntranslateGoesBackWithoutTheDialogue)
@@ -129,28 +141,35 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
     }
 }
 
-// The two long options answer on standard output and wait for nothing.
+// The two long options answer on standard output and wait for nothing;
+// the help names every option, the files and the exit statuses.
 TEST(Run, HelpAndVersionAnswerAtOnce)
 {
-    const std::string help = usage_screen.substr(1, usage_screen.find("\n\nStrike") - 1) + "\n";
     const std::string version = std::string("quogtran ") + QUOGTRAN_VERSION_TEXT + "\n";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--help"}, help}, {{"--version"}, version}, {{"-v", "--help"}, help}, {{"--version", "story.txt"}, version}};
+    const std::vector<std::string> help = {"Usage: quogtran [-v] [-u] FILE\n", "\n  -v ", "\n  -u ", "\n  --help ",
+        "\n  --version ", "Started without arguments", "quogo.dic", "BASE.qgo", "BASE.txt", "BASE.htm", "quogo.msg",
+        "NAME~", "Exit status: 0", "man quogtran"};
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {{{"--help"}, help},
+        {{"--version"}, {version}}, {{"-v", "--help"}, help}, {{"--version", "story.txt"}, {version}}};
     for (const auto& [args, answer] : cases) {
         Sandbox box;
         const RunResult run = box.run(args, "k");
         EXPECT_EQ(run.status, 0) << args.front();
-        EXPECT_EQ(run.console, answer) << args.front();
+        EXPECT_EQ(run.console.find(answer.front()), 0u) << args.front();
+        for (const std::string& part : answer)
+            EXPECT_NE(run.console.find(part), std::string::npos) << part;
+        EXPECT_EQ(run.console.find("Strike Any Key"), std::string::npos) << args.front();
     }
 }
 
-// Each word a verbose run reports is followed by a busy pause: the run
-// spends many times the processor time of a quiet one.
-TEST(Run, AVerboseReportPausesAfterEachWord)
+// The pause after each word a verbose run reports is a sleep, and none when
+// the report goes to a file: the run takes no more processor time than a
+// quiet one.
+TEST(Run, AVerboseReportCostsNoProcessorTime)
 {
     Sandbox box;
     box.write("quogo.dic", two_words);
-    box.write("story.txt", repeated_words("cat ", 100) + "\n");
+    box.write("story.txt", repeated_words("cat ", 200) + "\n");
     const auto processor_seconds = [&](const std::vector<std::string>& args) {
         rusage before{};
         rusage after{};
@@ -162,7 +181,7 @@ TEST(Run, AVerboseReportPausesAfterEachWord)
     };
     const double quiet = processor_seconds({"story.txt"});
     const double verbose = processor_seconds({"-v", "story.txt"});
-    EXPECT_GT(verbose, 5 * quiet + 0.05); // 100 pauses of 8 million steps each
+    EXPECT_LT(verbose, quiet + 0.2); // 200 busy pauses of 8 million steps each would take a second
 }
 
 TEST(Run, AnInputThatCannotBeOpenedAfterTheDictionaryLoaded)
@@ -187,7 +206,11 @@ TEST(Run, AMissingDictionaryEndsTheRunWithoutTheUsageScreen)
     box.write("story.txt", "Still cat.\n");
     const RunResult run = box.run({"story.txt"});
     EXPECT_NE(run.status, 0);
-    EXPECT_EQ(run.console, banner + "\n" + "\nLoading dictionary ... \nCan't open quogo.dic\n");
+    const std::string hint =
+        "\nLoading dictionary ... \nCan't open quogo.dic\nThe dictionary quogo.dic is looked for in "
+        "the current folder; the installed examples are in ";
+    EXPECT_EQ(run.console.find(banner + "\n" + hint), 0u);
+    EXPECT_EQ(run.console.rfind("/share/doc/quogtran/examples\n"), run.console.size() - 29);
 
     box.write("quogo.dic", two_words + " |gone.dic]");
     const RunResult linked = box.run({"story.txt"});
@@ -256,27 +279,46 @@ TEST(Run, FortyFiveLinesPauseTwiceOnTheConsoleAndNeverInTheFiles)
     EXPECT_EQ(count_of(box.read("story.qgo"), "kat "), 45);
 }
 
+// The outputs are named after the input; a file of the user's own that
+// bears an output's name is kept as NAME~ (an output of the program's own
+// is simply replaced).
 TEST(Run, OutputNamesFollowTheInputsFileName)
 {
     struct Case {
         std::string input, first, second;
+        bool untranslating = false;
+        std::string there_before{}; // the first output's bytes before the run
+        bool kept = false;          // the first output's old bytes are kept as NAME~
     };
     const Case cases[] = {
         {"./story.txt", "./story.qgo", "./story.htm"},
         {"dir.v2/story.txt", "dir.v2/story.qgo", "dir.v2/story.htm"},
         {"my.story.txt", "my.qgo", "my.htm"},
         {"story", "story.qgo", "story.htm"},
+        {"essay.qgo", "essay.txt", "essay.htm", true, "My essay, said I: my own.\n", true},
+        {"index.txt", "index.qgo", "index.htm", false, "A page of my own\n", true},
+        {"story.txt", "story.qgo", "story.htm", false, "kot \n" + footer(7)},
     };
     for (const Case& c : cases) {
         Sandbox box;
         ::mkdir(box.path("dir.v2").c_str(), 0755);
-        box.write(c.input, "cat\n");
+        box.write(c.input, c.untranslating ? "kat\n" : "cat\n");
         box.write("quogo.dic", two_words);
-        const RunResult run = box.run({c.input});
+        if (!c.there_before.empty())
+            box.write(c.first, c.there_before);
+        const RunResult run = c.untranslating ? box.run({"-u", c.input}) : box.run({c.input});
         EXPECT_EQ(run.status, 0) << c.input;
-        EXPECT_EQ(box.read(c.first), "kat \n" + footer(2)) << c.input;
-        EXPECT_EQ(box.read(c.second), "kat \n" + footer(2)) << c.input;
-        EXPECT_NE(run.console.find(closing_line(c.first, c.second)), std::string::npos) << c.input;
+        const std::string translated = (c.untranslating ? "cat \n" : "kat \n") + footer(2, c.untranslating);
+        EXPECT_EQ(box.read(c.first), translated) << c.input;
+        EXPECT_EQ(box.read(c.second), translated) << c.input;
+        const std::string keeping = "The earlier " + c.first + " is kept as " + c.first + "~.\n";
+        EXPECT_EQ(run.console.rfind(closing_line(c.first, c.second) + (c.kept ? keeping : "")),
+            run.console.size() - closing_line(c.first, c.second).size() - (c.kept ? keeping.size() : 0))
+            << c.input;
+        EXPECT_EQ(box.exists(c.first + "~"), c.kept) << c.input;
+        if (c.kept) {
+            EXPECT_EQ(box.read(c.first + "~"), c.there_before) << c.input;
+        }
     }
 }
 
@@ -316,14 +358,16 @@ TEST(Run, AFailedWriteIsReportedAndTheRunFails)
     ASSERT_EQ(::symlink("/dev/full", box.path("story.htm").c_str()), 0);
     const RunResult run = box.run({"story.txt"});
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.console.find("\nCan't write story.htm\n"), std::string::npos);
+    EXPECT_NE(
+        run.console.find("\nCan't write story.htm: writing failed: No space left on device\n"), std::string::npos);
     EXPECT_EQ(run.console.find("for output."), std::string::npos);
 
     ::unlink(box.path("story.htm").c_str());
     ::mkdir(box.path("story.htm").c_str(), 0755);
     const RunResult blocked = box.run({"story.txt"});
     EXPECT_NE(blocked.status, 0);
-    EXPECT_NE(blocked.console.find("\nCan't open story.htm\n" + usage_screen), std::string::npos);
+    // Found before anything is loaded or shown.
+    EXPECT_EQ(blocked.console, banner + "\nCan't write story.htm: Is a directory\n" + usage_screen);
 }
 
 // Standard output on a full device, or whose first write fails.

@@ -70,6 +70,10 @@ TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>&
         options.settings(wanted);
         ::tcsetattr(slave_, TCSANOW, &wanted);
     }
+    if (options.rows != 0) {
+        const winsize size{options.rows, 80, 0, 0};
+        ::ioctl(slave_, TIOCSWINSZ, &size);
+    }
     ::tcgetattr(slave_, &before_);
     pid_ = ::fork();
     if (pid_ != 0)
@@ -90,8 +94,13 @@ TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>&
     }
     if (options.nonblocking_input)
         ::fcntl(0, F_SETFL, ::fcntl(0, F_GETFL) | O_NONBLOCK);
+    ::signal(SIGPIPE, SIG_DFL); // whatever the test itself does with it
     if (options.ignore_hangup)
         ::signal(SIGHUP, SIG_IGN);
+    ::unsetenv("NO_COLOR");
+    ::setenv("TERM", "xterm", 1);
+    for (const std::string& setting : options.environment)
+        ::putenv(const_cast<char*>(setting.c_str()));
     if (!options.output_file.empty()) {
         const int out = ::open(options.output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(out, 1);

@@ -29,6 +29,10 @@ public:
         bool nonblocking_input = false;
         // SIGHUP is ignored, as nohup leaves it.
         bool ignore_hangup = false;
+        // Settings of the environment, "NAME=value" each.
+        std::vector<std::string> environment;
+        // The window's rows, when not 0.
+        unsigned short rows = 0;
     };
 
     TerminalRun(const std::string& dir, const std::vector<std::string>& args);

@@ -23,21 +23,37 @@ namespace {
 const std::string dictionary = "_still_->~ztill_ _cat_->~kat_";
 const std::string wait = "Strike Any Key ...\r\n";
 
-TEST(Terminal, OneKeyWithoutEnterEndsAKeyWaitAndIsNotEchoed)
+// One key ends a wait, unechoed; a page holds 20 lines, or in a smaller
+// window two fewer than it has rows, so that the page and its prompt fit.
+TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
 {
-    Sandbox box;
-    box.write("quogo.dic", dictionary);
-    box.write("story.txt", "Still cat.\n");
-    TerminalRun run(box.dir(), {"story.txt"});
-    ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n"));
-    run.type("q");
-    ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
-    EXPECT_NE(run.screen().find("Strike Any Key ...\r\nZtill kat.\r\n"), std::string::npos) << run.screen();
-    run.type("\r");
-    const int status = run.finish();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
-    EXPECT_TRUE(run.settings_restored());
-    EXPECT_EQ(box.read("story.qgo").substr(0, 11), "Ztill kat.\n");
+    for (const unsigned short rows : {0, 12}) {
+        Sandbox box;
+        box.write("quogo.dic", dictionary);
+        std::string story;
+        for (int line = 1; line <= 25; ++line)
+            story += "cat " + std::to_string(line) + "\n";
+        box.write("story.txt", story);
+        TerminalRun::Options options;
+        options.rows = rows;
+        TerminalRun run(box.dir(), {"story.txt"}, options);
+        ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n"));
+        run.type("#");
+        const std::string last = "kat " + std::to_string(rows == 0 ? 20 : 10) + " \r\n";
+        ASSERT_TRUE(run.wait_for(last + "\r\nStrike Any Key ...\r\n")) << rows << run.screen();
+        EXPECT_EQ(run.screen().find("#"), std::string::npos) << rows;
+        run.type("#");
+        if (rows != 0) {
+            ASSERT_TRUE(run.wait_for("kat 20 \r\n\r\nStrike Any Key ...\r\n")) << run.screen();
+            run.type("#");
+        }
+        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
+        run.type("\r");
+        const int status = run.finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
+        EXPECT_TRUE(run.settings_restored());
+        EXPECT_EQ(box.read("story.qgo").substr(0, 12), "kat 1 \nkat 2");
+    }
 }
 
 TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
@@ -118,7 +134,7 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         t.c_cc[VMIN] = 0;
     };
     const auto utf8 = [](termios& t) { t.c_iflag |= IUTF8; };
-    const std::string mouse = dictionary + "x+=\" _mouse_->~mowse_\";";
+    const std::string mouse = dictionary + "\nx+=\" _mouse_->~mowse_\";\n";
     struct Case {
         std::string name;
         std::vector<std::string> args;
@@ -127,7 +143,8 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         int exit_status;
         std::string stored; // quogo.dic afterwards
         bool job_control = false;
-        int gap_ms = 0; // between the bytes typed
+        int gap_ms = 0;                         // between the bytes typed
+        std::vector<std::string> environment{}; // "NAME=value" each
     };
     const Case cases[] = {
         {"arrow key at a wait", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse},
@@ -155,6 +172,13 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         {"arrow key whose bytes come 5 ms apart", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse,
             false, 5},
         {"UTF-8 key of three bytes", {"story.txt"}, nullptr, adding("\xe0\xa4\x85", "mouse->mowse"), 0, mouse},
+        {"two keys at once", {"story.txt"}, nullptr, adding("kx", "mouse->mowse"), 0, mouse},
+        {"UTF-8 erase where the terminal was not told of UTF-8", {"story.txt"},
+            [](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(IUTF8); },
+            adding("k",
+                "mous\xc3\xa9\x7f"
+                "e->mowse"),
+            0, mouse, false, 0, {"LC_ALL=C.UTF-8"}},
         {"control character at a prompt", {"story.txt"}, nullptr,
             {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
                 {prompt, "\r"}},
@@ -171,6 +195,7 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         TerminalRun::Options options;
         options.settings = c.settings;
         options.job_control = c.job_control;
+        options.environment = c.environment;
         TerminalRun run(box.dir(), c.args, options);
         ASSERT_TRUE(run.play(c.steps, c.gap_ms)) << c.name << ": " << run.screen();
         const int status = run.finish();
@@ -180,25 +205,52 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
     }
 }
 
-// With its output going to another program (a pager) the run leaves the
-// terminal's settings alone, even while it waits; a wait takes a line.
-TEST(Terminal, OutputElsewhereLeavesTheSettingsAlone)
+// With its output going to another program (a pager, which owns the
+// terminal then) the run leaves the terminal's settings alone, even while
+// it waits, and a wait takes a line. With its output going to a file, the
+// prompts show on the terminal too and the waits take keys as on screen.
+TEST(Terminal, OutputElsewhere)
 {
-    Sandbox box;
-    box.write("quogo.dic", dictionary);
-    box.write("story.txt", "Still cat.\n");
-    TerminalRun::Options options;
-    options.output_file = box.path("paged.txt");
-    TerminalRun run(box.dir(), {"story.txt"}, options);
-    for (int tries = 0; tries < 500 && box.read("paged.txt").find("Strike Any Key") == std::string::npos; ++tries)
-        ::usleep(10000);
-    ::usleep(100000); // the wait has begun
-    EXPECT_TRUE(run.settings_restored());
-    run.type("k\r\r");
-    const int status = run.finish();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_NE(box.read("paged.txt").find("Ztill kat."), std::string::npos);
-    EXPECT_TRUE(run.settings_restored());
+    for (const bool to_pipe : {true, false}) {
+        Sandbox box;
+        box.write("quogo.dic", dictionary);
+        box.write("story.txt", "Still cat.\n");
+        TerminalRun::Options options;
+        options.output_file = box.path("shown");
+        int paged = -1;
+        if (to_pipe) {
+            ::mkfifo(options.output_file.c_str(), 0600);
+            paged = ::open(options.output_file.c_str(), O_RDONLY | O_NONBLOCK);
+        }
+        TerminalRun run(box.dir(), {"story.txt"}, options);
+        std::string output;
+        if (to_pipe) {
+            for (int tries = 0; tries < 500 && output.find("Strike Any Key") == std::string::npos; ++tries) {
+                char chunk[4096];
+                const ssize_t got = ::read(paged, chunk, sizeof chunk);
+                output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+                ::usleep(10000);
+            }
+            ::usleep(100000); // the wait has begun
+            EXPECT_TRUE(run.settings_restored());
+            run.type("k\r\r");
+        } else {
+            const std::string prompt = "Press Enter to exit : ";
+            ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "mouse->mowse\r"}, {prompt, "\r"}, {wait, "k"}, {wait, "k"}}))
+                << run.screen();
+        }
+        const int status = run.finish();
+        for (char chunk[4096]; to_pipe && ::read(paged, chunk, sizeof chunk) > 0;)
+            output += chunk;
+        ::close(paged);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << to_pipe << run.screen();
+        EXPECT_NE((to_pipe ? output : box.read("shown")).find("Ztill kat."), std::string::npos) << to_pipe;
+        EXPECT_TRUE(run.settings_restored());
+        if (!to_pipe) {
+            EXPECT_EQ(box.read("quogo.dic"), dictionary + "\nx+=\" _mouse_->~mowse_\";\n");
+            EXPECT_EQ(run.screen().find("Ztill kat."), std::string::npos); // the text itself is not mirrored
+        }
+    }
 }
 
 TEST(Terminal, SettingsComeBackOnEveryWayOut)
@@ -222,7 +274,7 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
     TerminalRun::Options nohup;
     nohup.ignore_hangup = true;
     std::vector<Case> cases = {
-        {"normal run", {"story.txt"}, true, {{wait, "k\r"}}, 0, 0, 0},
+        {"normal run", {"story.txt"}, true, {{wait, "k"}, {prompt, "\r"}}, 0, 0, 0},
         {"usage screen", {"-x", "story.txt"}, true, {{wait, "k"}}, 0, 1, 0},
         {"missing dictionary", {"story.txt"}, false, {{"Can't open quogo.dic", ""}}, 0, 1, 0},
         {"interrupt key", {"story.txt"}, true, {{wait, "\x03"}}, 0, 0, SIGINT},
@@ -230,7 +282,7 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         {"message file that cannot be written", {"story.txt"}, true, {{wait, "k"}, {prompt, "dog->dawg\r\rk"}}, 0, 1,
             0},
         {"a read that fails", {"story.txt"}, true, {{wait, ""}}, 0, 1, 0, "", nonblocking},
-        {"SIGHUP ignored, as under nohup", {"story.txt"}, true, {{wait, ""}}, SIGHUP, 0, 0, "k\r", nohup},
+        {"SIGHUP ignored, as under nohup", {"story.txt"}, true, {{wait, ""}}, SIGHUP, 0, 0, "k", nohup},
         {"SIGINT while the message file is written", {"story.txt"}, true,
             {{wait, "k"}, {prompt, "dog->dawg\r\r"}, {"the following message:", ""}}, SIGINT, 0, SIGINT, "", {}, true},
     };
@@ -251,6 +303,9 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
         if (c.signal_number != 0)
             run.signal(c.signal_number);
         run.type(c.then);
+        if (!c.then.empty()) {
+            EXPECT_TRUE(run.play({{"Press Enter to exit : ", "\r"}})) << c.name;
+        }
         const int status = run.finish();
         if (c.ending_signal != 0) {
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.ending_signal) << c.name;

@@ -1,22 +1,18 @@
-#include "control/memory.h"
+#include "engine/memory.h"
 
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace {
+#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
 
-// How far past data the first multiple of unit lies (0 when data is one).
-std::size_t to_boundary(const char* data, std::size_t unit)
-{
-    const auto address = reinterpret_cast<std::uintptr_t>(data);
-    return (unit - address % unit) % unit;
-}
+namespace {
 
 // Applies advice to the whole units of unit bytes within [data, data + bytes).
 void advise(char* data, std::size_t bytes, std::size_t unit, int advice)
 {
-    const std::size_t skip = to_boundary(data, unit);
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::size_t skip = (unit - address % unit) % unit;
     if (bytes <= skip)
         return;
     const std::size_t whole = (bytes - skip) / unit * unit;
@@ -29,7 +25,14 @@ void advise(char* data, std::size_t bytes, std::size_t unit, int advice)
 void map_now(void* data, std::size_t bytes)
 {
     char* const start = static_cast<char*>(data);
-    // Whole 2 MiB stretches may take huge pages: one fault maps all of one.
+    // Huge pages alone are slower to fault in one by one; asked for together
+    // with mapping everything now, they are the fastest way.
     advise(start, bytes, std::size_t{2} << 20, MADV_HUGEPAGE);
     advise(start, bytes, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)), MADV_POPULATE_WRITE);
 }
+
+#else
+
+void map_now(void*, std::size_t) { }
+
+#endif
