@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
+#include "tests/plain_pass.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 // on the run-wide data of state/run_state.h.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +15,19 @@
 // be read ends the run through the usage screen.
 void prepare_work_text();
 
-// The preparation of a raw text: punctuation padded with spaces, every line
-// end (LF, CR LF, or a CR alone) marked as space LF.
-std::string prepare_text(std::string_view raw);
+// Prepares a raw text into prepared, a chunk at a time: punctuation padded
+// with spaces, every line end (LF, CR LF, or a CR alone) marked as space LF.
+class Preparation {
+public:
+    explicit Preparation(std::string& prepared);
+    void append(std::string_view raw);
+    void finish(); // after the last chunk
+
+private:
+    std::string& prepared_;
+    std::array<std::uint8_t, 256> lengths_{}; // a byte becomes: 1 itself, 3 padded, 2 a line end, 0 a CR
+    bool cr_pending_ = false;                 // the chunk before ended in a CR
+};
 
 // Turns each input arrow (prepared as "- > ") in run.work_text into "==", so
 // that it stays inside one word.

@@ -1,6 +1,7 @@
 // Large buffers made ready in one go. Private to the engine.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -10,9 +11,10 @@
 // nothing changes where it is declined or unknown.
 void map_now(void* data, std::size_t bytes);
 
-// Reserves room for size bytes and maps all of it at once.
-inline void reserve_mapped(std::string& text, std::size_t size)
+// Reserves room for size bytes and maps the first mapped of them at once
+// (all of them, unless told).
+inline void reserve_mapped(std::string& text, std::size_t size, std::size_t mapped = static_cast<std::size_t>(-1))
 {
     text.reserve(size);
-    map_now(text.data(), text.capacity());
+    map_now(text.data(), std::min(mapped, text.capacity()));
 }

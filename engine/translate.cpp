@@ -1,11 +1,13 @@
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "control/console.h"
 #include "engine/engine.h"
+#include "engine/lookup.h"
 #include "engine/memory.h"
-#include "engine/word_table.h"
 #include "state/run_state.h"
 
 namespace {
@@ -61,80 +63,152 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
     return rest.substr(0, rest.find('_'));
 }
 
-// The word as this step wrote it: the text of its first occurrence with
-// this step's own first byte.
-void append_as_written(std::string& out, const WordTable::Word& word, bool capital)
+void report_word(std::string_view word, std::string_view result_and_space)
 {
-    const std::size_t start = out.size();
-    out.append(word.text);
-    if (!word.text.empty())
-        out[start] = capital ? static_cast<char>(word.first - ('a' - 'A')) : word.first;
-}
-
-void report_word(const WordTable::Word& word, bool capital, std::string_view result_and_space)
-{
-    std::string shown;
-    append_as_written(shown, word, capital);
-    put_text(shown + " -> ");
+    put_text(std::string(word) + " -> ");
     put_text(result_and_space);
     put_text("\n");
     pause_ticks(200);
 }
 
-// A step of the pass: a word's number in the table, with its capital in the
-// top bit, or a line end.
-constexpr std::uint32_t line_end_step = 0xffffffffu;
-constexpr std::uint32_t capital_bit = 0x80000000u;
+// Emits one word: the result of its key found at key_pos, with the word's
+// capital when the result begins with a small letter, or when the key was
+// not found the word as written; then a space.
+void emit_word(std::string& out, std::string_view word, std::size_t key_pos, std::string_view result)
+{
+    if (key_pos == not_found_yet) {
+        out.append(word);
+        out.push_back(' ');
+        return;
+    }
+    const std::size_t start = out.size();
+    out.append(result);
+    if (!word.empty() && is_upper(word.front()) && out.size() > start && out[start] >= 'a' && out[start] <= 'z')
+        out[start] = static_cast<char>(out[start] - ('a' - 'A'));
+    out.push_back(' ');
+    if (run.verbose)
+        report_word(word, std::string_view(out).substr(start));
+}
+
+std::string_view result_of(std::size_t key_pos, std::size_t word_size)
+{
+    return key_pos == not_found_yet ? std::string_view()
+                                    : result_at(run.dict_text, key_pos, word_size + 2, run.untranslate);
+}
+
+// The steps of text as walk_steps gives them, each word with its key, handed
+// on some steps after it was walked: the memory its lookup in table needs
+// has been fetched by then, in two steps.
+template <typename Table, typename LineEnd, typename Word>
+void walk_ahead(std::string_view text, const Table& table, LineEnd line_end, Word word)
+{
+    constexpr std::size_t ahead = 16;
+    std::array<std::optional<WordKey>, ahead> pending; // nothing: a line end
+    std::size_t walked = 0;
+    std::size_t done = 0;
+    const auto finish_one = [&] {
+        if (const auto& soon = pending[(done + ahead / 2) % ahead]; done + ahead / 2 < walked && soon)
+            table.fetch(*soon);
+        const std::optional<WordKey>& step = pending[done++ % ahead];
+        if (step)
+            word(*step);
+        else
+            line_end();
+    };
+    const auto start_one = [&](std::optional<WordKey> key) {
+        if (key)
+            table.prefetch(*key);
+        if (walked - done == ahead)
+            finish_one();
+        pending[walked++ % ahead] = key;
+    };
+    walk_steps(
+        text, [&] { start_one(std::nullopt); }, [&](std::string_view w) { start_one(key_of(w)); });
+    while (done < walked)
+        finish_one();
+}
+
+// A long text with a small dictionary: the dictionary's segments indexed,
+// and each word looked up as the text is walked; the few words whose keys
+// may span segments are found together first.
+void index_pass(std::string_view text, char prefix)
+{
+    WordTable spanning(prefix);
+    if (text.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos)
+        walk_steps(
+            text, [] {},
+            [&](std::string_view word) {
+                if (spans(prefix, word))
+                    spanning.add(key_of(word));
+            });
+    spanning.search(run.dict_text);
+    // A word with "->~" is rare enough to be looked for before the Quog
+    // side of every entry is indexed for it.
+    const SegmentIndex index(prefix, run.dict_text, text.find("->~") != std::string_view::npos);
+
+    // Room for a text a quarter longer than this one, of which an eighth more
+    // is mapped at once; a longer one grows as any text does.
+    const std::size_t start = run.out_text.size() + footer_room;
+    reserve_mapped(run.out_text, start + text.size() + text.size() / 4, start + text.size() + text.size() / 8);
+    walk_ahead(
+        text, index, [&] { run.out_text.append(line_end_text); },
+        [&](const WordKey& key) {
+            const std::size_t key_pos =
+                spans(prefix, key.word) ? spanning.words()[spanning.find(key)].key_pos : index.find(key);
+            emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
+        });
+}
+
+// A large dictionary with a short text: the text's distinct words
+// gathered, and the dictionary swept once for all of them.
+void table_pass(std::string_view text, char prefix)
+{
+    constexpr std::uint32_t line_end_step = 0xffffffffu;
+    WordTable table(prefix);
+    std::vector<std::uint32_t> steps; // each word's number in the table, or a line end
+    walk_ahead(
+        text, table, [&] { steps.push_back(line_end_step); },
+        [&](const WordKey& key) { steps.push_back(static_cast<std::uint32_t>(table.add(key))); });
+    table.search(run.dict_text);
+
+    // Each word's result, and from them the size of the output, exactly.
+    const std::vector<WordTable::Word>& words = table.words();
+    std::vector<std::string_view> results(words.size());
+    std::size_t size = run.out_text.size() + footer_room;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        results[i] = result_of(words[i].key_pos, words[i].size);
+        size += words[i].count * ((words[i].key_pos == not_found_yet ? words[i].size : results[i].size()) + 1);
+    }
+    reserve_mapped(
+        run.out_text, size + static_cast<std::size_t>(std::count(steps.begin(), steps.end(), line_end_step)));
+
+    // The walk again, for each word as written.
+    std::size_t step = 0;
+    walk_steps(
+        text,
+        [&] {
+            run.out_text.append(line_end_text);
+            ++step;
+        },
+        [&](std::string_view word) {
+            const std::size_t number = steps[step++];
+            emit_word(run.out_text, word, words[number].key_pos, results[number]);
+        });
+}
 
 } // namespace
 
 void run_pass(std::string_view text)
 {
-    // First the words, each numbered once however often it comes; then the
-    // dictionary searched for all of them together; then the output.
-    WordTable table(run.untranslate ? '~' : '_');
-    std::vector<std::uint32_t> steps;
-    steps.reserve(text.size() / 6 + 1);
-    walk_steps(
-        text, [&] { steps.push_back(line_end_step); },
-        [&](std::string_view word) {
-            const bool capital = !word.empty() && is_upper(word.front());
-            steps.push_back(table.add(word) | (capital ? capital_bit : 0));
-        });
-    table.search(run.dict_text);
-
-    // Each word's result: its translation, or nothing when it has none.
-    const std::vector<WordTable::Word>& words = table.words();
-    std::vector<std::string_view> results(words.size());
-    for (std::size_t i = 0; i < words.size(); ++i)
-        if (words[i].key_pos != WordTable::not_found_yet)
-            results[i] = result_at(run.dict_text, words[i].key_pos, words[i].text.size() + 2, run.untranslate);
-
-    // Room for a text a quarter longer than this one, mapped at once; a
-    // longer one grows as any text does.
-    reserve_mapped(run.out_text, run.out_text.size() + text.size() + text.size() / 4 + footer_room);
-    std::string& out = run.out_text;
-    for (const std::uint32_t step : steps) {
-        if (step == line_end_step) {
-            out.append(line_end_text);
-            continue;
-        }
-        const std::uint32_t number = step & ~capital_bit;
-        const bool capital = (step & capital_bit) != 0;
-        const WordTable::Word& word = words[number];
-        const std::size_t start = out.size();
-        if (word.key_pos == WordTable::not_found_yet) {
-            append_as_written(out, word, capital);
-            out.push_back(' ');
-            continue;
-        }
-        out.append(results[number]);
-        if (capital && out.size() > start && out[start] >= 'a' && out[start] <= 'z')
-            out[start] = static_cast<char>(out[start] - ('a' - 'A'));
-        out.push_back(' ');
-        if (run.verbose)
-            report_word(word, capital, std::string_view(out).substr(start));
-    }
+    // Whichever is fewer is gathered in a table: the dictionary's segments
+    // (one for each underscore, at most) or the text's words (one in a few
+    // bytes).
+    const char prefix = run.untranslate ? '~' : '_';
+    const auto underscores = static_cast<std::size_t>(std::count(run.dict_text.begin(), run.dict_text.end(), '_'));
+    if (underscores < text.size() / 3)
+        index_pass(text, prefix);
+    else
+        table_pass(text, prefix);
 }
 
 void translate_pass(std::string_view text)

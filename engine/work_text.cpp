@@ -1,6 +1,5 @@
 #include <algorithm>
-#include <array>
-#include <cstdint>
+#include <utility>
 
 #include "control/console.h"
 #include "control/files.h"
@@ -9,71 +8,49 @@
 #include "engine/memory.h"
 #include "state/run_state.h"
 
-namespace {
-
-// What each byte of the input becomes: a mark three bytes (space, mark,
-// space), a LF two (space, LF), a CR two when it ends a line alone and none
-// before a LF, anything else itself.
-class Preparation {
-public:
-    Preparation()
-    {
-        lengths_.fill(1);
-        lengths_['\n'] = 2;
-        lengths_['\r'] = 0;
-        for (const char ch : punct_set)
-            lengths_[static_cast<unsigned char>(ch)] = 3;
-    }
-
-    std::size_t size_of(std::string_view raw) const
-    {
-        std::size_t size = 0;
-        for (std::size_t at = 0; at < raw.size(); ++at)
-            size += length_at(raw, at);
-        return size;
-    }
-
-    // Ordinary bytes go over in runs; only the others are looked at alone.
-    void append(std::string& prepared, std::string_view raw) const
-    {
-        std::size_t run = 0;
-        for (std::size_t at = 0; at < raw.size(); ++at) {
-            const int length = length_at(raw, at);
-            if (length == 1)
-                continue;
-            prepared.append(raw.data() + run, at - run);
-            run = at + 1;
-            if (length == 3) {
-                const char padded[] = {' ', raw[at], ' '};
-                prepared.append(padded, 3);
-            } else if (length == 2) {
-                prepared.append(" \n", 2);
-            }
-        }
-        prepared.append(raw.data() + run, raw.size() - run);
-    }
-
-private:
-    int length_at(std::string_view raw, std::size_t at) const
-    {
-        const char ch = raw[at];
-        if (ch == '\r' && (at + 1 == raw.size() || raw[at + 1] != '\n'))
-            return 2; // an old Mac line end
-        return lengths_[static_cast<unsigned char>(ch)];
-    }
-
-    std::array<std::uint8_t, 256> lengths_{};
-};
-
-} // namespace
-
-std::string prepare_text(std::string_view raw)
+Preparation::Preparation(std::string& prepared) : prepared_(prepared)
 {
-    const Preparation preparation;
-    std::string prepared;
-    reserve_mapped(prepared, preparation.size_of(raw));
-    preparation.append(prepared, raw);
-    return prepared;
+    lengths_.fill(1);
+    lengths_['\n'] = 2;
+    lengths_['\r'] = 0; // before a LF; alone, two
+    for (const char ch : punct_set)
+        lengths_[static_cast<unsigned char>(ch)] = 3;
+}
+
+void Preparation::append(std::string_view raw)
+{
+    // A CR at the end of the chunk before waited to see what follows it.
+    if (cr_pending_ && !raw.empty()) {
+        cr_pending_ = false;
+        if (raw.front() != '\n')
+            prepared_.append(" \n", 2);
+    }
+    // Ordinary bytes go over in runs; only the others are looked at alone.
+    std::size_t run = 0;
+    for (std::size_t at = 0; at < raw.size(); ++at) {
+        int length = lengths_[static_cast<unsigned char>(raw[at])];
+        if (length == 1)
+            continue;
+        prepared_.append(raw.data() + run, at - run);
+        run = at + 1;
+        if (length == 0 && at + 1 == raw.size())
+            cr_pending_ = true;
+        else if (length == 0 && raw[at + 1] != '\n')
+            length = 2; // an old Mac line end
+        if (length == 3) {
+            const char padded[] = {' ', raw[at], ' '};
+            prepared_.append(padded, 3);
+        } else if (length == 2) {
+            prepared_.append(" \n", 2);
+        }
+    }
+    prepared_.append(raw.data() + run, raw.size() - run);
+}
+
+void Preparation::finish()
+{
+    if (std::exchange(cr_pending_, false))
+        prepared_.append(" \n", 2);
 }
 
 // Both arrow rewrites use marks that cannot overlap what replaces them, so a
@@ -99,16 +76,17 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 
 void prepare_work_text()
 {
-    // Read once, whole, then prepared: a pipe or a terminal can be read
-    // only once, and a file's size tells how much to read.
-    std::string raw;
+    // Read in chunks and prepared as they come, into room for the usual
+    // share of punctuation and line ends.
+    run.work_text.clear();
+    Preparation preparation(run.work_text);
     const ReadStatus status = read_file(run.in_name, [&](InputFile& input) {
-        reserve_mapped(raw, input.size());
-        return input.read([&](std::string_view chunk) { raw.append(chunk); });
+        reserve_mapped(run.work_text, input.size() + input.size() / 8);
+        return input.read([&](std::string_view chunk) { preparation.append(chunk); });
     });
     if (status != ReadStatus::ok)
         die_with_usage(read_failure(status, run.in_name));
-    run.work_text = prepare_text(raw);
+    preparation.finish();
 }
 
 void protect_arrows()

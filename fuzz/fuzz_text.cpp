@@ -6,6 +6,7 @@
 
 #include "fuzz_support.h"
 #include "results/results.h"
+#include "tests/plain_pass.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -109,6 +109,14 @@ TEST(Differential, FastStagesAgreeWithTheirDefinitions)
 
         const std::string prepared = prepare_text(raw);
         ASSERT_EQ(prepared, plain_prepare(raw)) << raw;
+        // Read in two chunks, cut anywhere (between CR and LF, say).
+        std::string in_chunks;
+        Preparation preparation(in_chunks);
+        const std::size_t cut = generate.below(raw.size() + 1);
+        preparation.append(std::string_view(raw).substr(0, cut));
+        preparation.append(std::string_view(raw).substr(cut));
+        preparation.finish();
+        ASSERT_EQ(in_chunks, prepared) << raw << " cut at " << cut;
         std::string protected_text = prepared;
         replace_marks(protected_text, "- > ", "==");
         ASSERT_EQ(protected_text, plain_replace_repeatedly(prepared, "- > ", "==")) << raw;

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "plain_pass.h"
 #include "state/run_state.h"
 #include "test_support.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/engine.h"
 #include "state/run_state.h"
 
 inline std::ptrdiff_t plain_find(std::string_view haystack, std::string_view needle)
@@ -120,4 +121,14 @@ inline std::string plain_close_up(const std::string& text)
         out += c;
     }
     return out;
+}
+
+// The program's own preparation of a whole text at once.
+inline std::string prepare_text(std::string_view raw)
+{
+    std::string prepared;
+    Preparation preparation(prepared);
+    preparation.append(raw);
+    preparation.finish();
+    return prepared;
 }

@@ -1,0 +1,327 @@
+#include "engine/lookup.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+#include "control/console.h"
+#include "engine/memory.h"
+
+namespace {
+
+std::uint64_t mix(std::uint64_t h)
+{
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ull;
+    h ^= h >> 32;
+    return h;
+}
+
+// A hash of word as looked up: first in place of its first byte.
+std::uint64_t hash_of(std::string_view word, char first)
+{
+    std::uint64_t h = 0x9E3779B97F4A7C15ull * (word.size() + 1);
+    if (word.empty())
+        return mix(h);
+    h ^= static_cast<unsigned char>(first);
+    const char* rest = word.data() + 1;
+    std::size_t left = word.size() - 1;
+    for (; left >= 8; rest += 8, left -= 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, rest, 8);
+        h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ull;
+    }
+    if (left > 0) {
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, rest, left);
+        h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ull;
+    }
+    return mix(h);
+}
+
+constexpr std::uint64_t free_slot = 0;
+
+std::uint64_t tag_of(std::uint64_t hash)
+{
+    return hash & 0xffffffff00000000ull;
+}
+
+std::size_t shape_of(std::size_t length, char first)
+{
+    return (length & 63) << 8 | static_cast<unsigned char>(first);
+}
+
+// The rolling hash of the span search: over a text t, H(0) = 0 and
+// H(i + 1) = H(i) * base + t[i], so the bytes from a to b hash to
+// H(b) - H(a) * base^(b - a).
+constexpr std::uint64_t base = 0x100000001b3ull;
+
+std::uint64_t rolled(std::uint64_t h, char ch)
+{
+    return h * base + static_cast<unsigned char>(ch);
+}
+
+// Calls visit(key position, segment) for each segment of dict, in order:
+// '_' keys stand at an underscore and run to the next; '~' keys stand at the
+// last '~' before an underscore (and after the one before it).
+template <typename Visit> void for_each_segment(char prefix, std::string_view dict, Visit visit)
+{
+    if (prefix == '_') {
+        for (std::size_t at = dict.find('_'), next; at != std::string_view::npos; at = next) {
+            next = dict.find('_', at + 1);
+            if (next != std::string_view::npos)
+                visit(at, dict.substr(at + 1, next - at - 1));
+        }
+        return;
+    }
+    for (std::size_t start = 0, underscore; (underscore = dict.find('_', start)) != std::string_view::npos;
+         start = underscore + 1) {
+        const std::size_t tilde = dict.substr(start, underscore - start).rfind('~');
+        if (tilde != std::string_view::npos)
+            visit(start + tilde, dict.substr(start + tilde + 1, underscore - start - tilde - 1));
+    }
+}
+
+// Reserves room for count items and maps it at once.
+template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t count)
+{
+    items.reserve(count);
+    map_now(items.data(), items.capacity() * sizeof(T));
+}
+
+} // namespace
+
+WordKey key_of(std::string_view word)
+{
+    const char first = word.empty() ? '\0' : lower_ascii(word.front());
+    return {word, first, hash_of(word, first)};
+}
+
+bool spans(char prefix, std::string_view word)
+{
+    return word.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos;
+}
+
+SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
+{
+    const auto indexed = [&](std::string_view segment) { return with_arrows || segment.substr(0, 3) != "->~"; };
+    std::size_t count = 0;
+    for_each_segment(prefix, dict, [&](std::size_t, std::string_view segment) { count += indexed(segment) ? 1 : 0; });
+    std::size_t size = 16;
+    while (size < count * 2)
+        size *= 2;
+    reserve_mapped(slots_, size);
+    slots_.assign(size, free_slot);
+    const std::size_t mask = size - 1;
+    for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
+        const char first = segment.empty() ? '\0' : segment.front();
+        const WordKey key{segment, first, hash_of(segment, first)};
+        if (!indexed(segment) || find(key) != not_found_yet)
+            return; // the first occurrence is kept
+        std::size_t at = key.hash & mask;
+        while (slots_[at] != free_slot)
+            at = (at + 1) & mask;
+        slots_[at] = (key.hash >> 48) << 48 | (key_pos + 1);
+    });
+}
+
+void SegmentIndex::prefetch(const WordKey& key) const
+{
+    __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]);
+}
+
+void SegmentIndex::fetch(const WordKey& key) const
+{
+    const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
+    if (slot != free_slot && slot >> 48 == key.hash >> 48)
+        __builtin_prefetch(dict_.data() + (slot & 0xffffffffffffull) - 1);
+}
+
+std::size_t SegmentIndex::find(const WordKey& key) const
+{
+    const std::size_t mask = slots_.size() - 1;
+    const std::size_t size = key.word.size();
+    for (std::size_t at = key.hash & mask; slots_[at] != free_slot; at = (at + 1) & mask) {
+        if (slots_[at] >> 48 != key.hash >> 48)
+            continue;
+        const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
+        // The segment there is the word exactly when its bytes are the word's
+        // and an underscore follows them.
+        if (key_pos + 1 + size < dict_.size() && dict_[key_pos + 1 + size] == '_' &&
+            (size == 0 ||
+                (dict_[key_pos + 1] == key.first && dict_.compare(key_pos + 2, size - 1, key.word.substr(1)) == 0)))
+            return key_pos;
+    }
+    return not_found_yet;
+}
+
+WordTable::WordTable(char prefix) : prefix_(prefix), slots_(1024, free_slot) { }
+
+void WordTable::prefetch(const WordKey& key) const
+{
+    __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]);
+}
+
+void WordTable::fetch(const WordKey& key) const
+{
+    const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
+    if (slot == free_slot || tag_of(slot) != tag_of(key.hash))
+        return;
+    const Word& word = words_[(slot & 0xffffffffu) - 1];
+    __builtin_prefetch(&word);
+    __builtin_prefetch(texts_.data() + word.offset);
+}
+
+// The slot of the word whose first byte as looked up is first, or the free
+// slot where it belongs.
+std::size_t WordTable::slot_of(std::uint64_t hash, char first, std::string_view word) const
+{
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+        const std::uint64_t slot = slots_[at];
+        if (slot == free_slot)
+            return at;
+        if (tag_of(slot) != tag_of(hash))
+            continue;
+        const Word& there = words_[(slot & 0xffffffffu) - 1];
+        if (there.size == word.size() &&
+            (word.empty() || (texts_[there.offset] == first && text_of(there).substr(1) == word.substr(1))))
+            return at;
+    }
+}
+
+void WordTable::grow()
+{
+    std::vector<std::uint64_t> old;
+    reserve_mapped(old, slots_.size() * 2);
+    old.assign(slots_.size() * 2, free_slot);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const std::uint64_t slot : old) {
+        if (slot == free_slot)
+            continue;
+        std::size_t at = words_[(slot & 0xffffffffu) - 1].hash & mask;
+        while (slots_[at] != free_slot)
+            at = (at + 1) & mask;
+        slots_[at] = slot;
+    }
+}
+
+std::size_t WordTable::add(const WordKey& key)
+{
+    std::uint64_t& slot = slots_[slot_of(key.hash, key.first, key.word)];
+    if (slot != free_slot) {
+        Word& word = words_[(slot & 0xffffffffu) - 1];
+        ++word.count;
+        return (slot & 0xffffffffu) - 1;
+    }
+    if (words_.size() >= 0xffffffffu - 1)
+        throw std::bad_alloc(); // more distinct words than a slot can number
+    const std::size_t number = words_.size();
+    if (number == words_.capacity())
+        reserve_mapped(words_, std::max<std::size_t>(1024, number * 2));
+    const bool spanning = spans(prefix_, key.word);
+    words_.push_back({key.hash, texts_.size(), key.word.size(), not_found_yet, 1, spanning});
+    texts_.append(key.word);
+    if (!key.word.empty())
+        texts_[words_.back().offset] = key.first;
+    slot = tag_of(key.hash) | (number + 1);
+    if (spanning) {
+        any_spanning_ = true;
+    } else {
+        const std::size_t shape = shape_of(key.word.size(), key.first);
+        shapes_[shape / 64] |= std::uint64_t{1} << (shape % 64);
+    }
+    if (words_.size() * 2 > slots_.size())
+        grow();
+    return number;
+}
+
+std::size_t WordTable::find(const WordKey& key) const
+{
+    return (slots_[slot_of(key.hash, key.first, key.word)] & 0xffffffffu) - 1;
+}
+
+void WordTable::search(std::string_view dict)
+{
+    if (dict.empty())
+        return; // nothing is found in an empty text, not even an empty key
+    search_segments(dict);
+    if (any_spanning_)
+        search_spanning(dict);
+}
+
+void WordTable::search_segments(std::string_view dict)
+{
+    // A segment at key_pos answers the word it spells, unless an earlier
+    // one did.
+    const auto answer = [&](std::size_t key_pos, std::string_view segment) {
+        const char first = segment.empty() ? '\0' : segment.front();
+        const std::size_t shape = shape_of(segment.size(), first);
+        if ((shapes_[shape / 64] >> (shape % 64) & 1) == 0)
+            return;
+        const std::uint64_t slot = slots_[slot_of(hash_of(segment, first), first, segment)];
+        if (slot == free_slot)
+            return;
+        Word& word = words_[(slot & 0xffffffffu) - 1];
+        if (!word.spans && word.key_pos == not_found_yet)
+            word.key_pos = key_pos;
+    };
+    for_each_segment(prefix_, dict, answer);
+}
+
+void WordTable::search_spanning(std::string_view dict)
+{
+    // The spanning words by the rolling hash of their keys, and the lengths
+    // those keys have.
+    std::unordered_multimap<std::uint64_t, std::size_t> keys;
+    std::vector<std::size_t> lengths;
+    for (std::size_t number = 0; number < words_.size(); ++number) {
+        const Word& word = words_[number];
+        if (!word.spans)
+            continue;
+        std::uint64_t h = rolled(0, prefix_);
+        for (const char ch : text_of(word))
+            h = rolled(h, ch);
+        keys.emplace(rolled(h, '_'), number);
+        lengths.push_back(word.size + 2);
+    }
+    std::sort(lengths.begin(), lengths.end());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    std::vector<std::uint64_t> powers;
+    for (const std::size_t length : lengths) {
+        std::uint64_t power = 1;
+        for (std::size_t i = 0; i < length; ++i)
+            power *= base;
+        powers.push_back(power);
+    }
+
+    // H of the last bytes, enough of them for the longest key.
+    std::size_t ring_size = 1;
+    while (ring_size <= lengths.back())
+        ring_size *= 2;
+    std::vector<std::uint64_t> ring(ring_size, 0);
+    const std::size_t mask = ring_size - 1;
+    std::uint64_t h = 0;
+    for (std::size_t end = 0; end < dict.size(); ++end) {
+        h = rolled(h, dict[end]);
+        ring[(end + 1) & mask] = h;
+        if (dict[end] != '_')
+            continue;
+        // Each key that ends at this underscore, for each length there is.
+        for (std::size_t l = 0; l < lengths.size() && lengths[l] <= end + 1; ++l) {
+            const std::size_t start = end + 1 - lengths[l];
+            if (dict[start] != prefix_)
+                continue;
+            const auto [from, to] = keys.equal_range(h - ring[start & mask] * powers[l]);
+            for (auto candidate = from; candidate != to; ++candidate) {
+                Word& word = words_[candidate->second];
+                if (word.key_pos == not_found_yet && word.size + 2 == lengths[l] &&
+                    text_of(word) == dict.substr(start + 1, word.size))
+                    word.key_pos = start;
+            }
+        }
+    }
+}
