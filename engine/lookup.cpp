@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 
 #include "control/console.h"
 #include "engine/memory.h"
@@ -93,20 +92,18 @@ template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t cou
 
 } // namespace
 
-WordKey key_of(std::string_view word)
+WordKey key_of(char prefix, std::string_view word)
 {
     const char first = word.empty() ? '\0' : lower_ascii(word.front());
-    return {word, first, hash_of(word, first)};
-}
-
-bool spans(char prefix, std::string_view word)
-{
-    return word.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos;
+    const bool spans = word.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos;
+    return {word, first, spans, hash_of(word, first)};
 }
 
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
 {
-    const auto indexed = [&](std::string_view segment) { return with_arrows || segment.substr(0, 3) != "->~"; };
+    const auto indexed = [&](std::string_view segment) {
+        return segment.find(' ') == std::string_view::npos && (with_arrows || segment.substr(0, 3) != "->~");
+    };
     std::size_t count = 0;
     for_each_segment(prefix, dict, [&](std::size_t, std::string_view segment) { count += indexed(segment) ? 1 : 0; });
     std::size_t size = 16;
@@ -117,7 +114,7 @@ SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
     const std::size_t mask = size - 1;
     for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
         const char first = segment.empty() ? '\0' : segment.front();
-        const WordKey key{segment, first, hash_of(segment, first)};
+        const WordKey key{segment, first, false, hash_of(segment, first)};
         if (!indexed(segment) || find(key) != not_found_yet)
             return; // the first occurrence is kept
         std::size_t at = key.hash & mask;
@@ -202,7 +199,9 @@ void WordTable::grow()
     for (const std::uint64_t slot : old) {
         if (slot == free_slot)
             continue;
-        std::size_t at = words_[(slot & 0xffffffffu) - 1].hash & mask;
+        const Word& word = words_[(slot & 0xffffffffu) - 1];
+        const std::string_view text = text_of(word);
+        std::size_t at = hash_of(text, text.empty() ? '\0' : text.front()) & mask;
         while (slots_[at] != free_slot)
             at = (at + 1) & mask;
         slots_[at] = slot;
@@ -217,18 +216,19 @@ std::size_t WordTable::add(const WordKey& key)
         ++word.count;
         return (slot & 0xffffffffu) - 1;
     }
-    if (words_.size() >= 0xffffffffu - 1)
-        throw std::bad_alloc(); // more distinct words than a slot can number
+    // A slot numbers words, and an offset reaches their bytes, in 32 bits.
+    if (words_.size() >= 0xffffffffu - 1 || texts_.size() + key.word.size() > 0xffffffffu)
+        throw std::bad_alloc();
     const std::size_t number = words_.size();
     if (number == words_.capacity())
         reserve_mapped(words_, std::max<std::size_t>(1024, number * 2));
-    const bool spanning = spans(prefix_, key.word);
-    words_.push_back({key.hash, texts_.size(), key.word.size(), not_found_yet, 1, spanning});
+    words_.push_back({not_found_yet, 1, static_cast<std::uint32_t>(texts_.size()),
+        static_cast<std::uint32_t>(key.word.size()), key.spans});
     texts_.append(key.word);
     if (!key.word.empty())
         texts_[words_.back().offset] = key.first;
     slot = tag_of(key.hash) | (number + 1);
-    if (spanning) {
+    if (key.spans) {
         any_spanning_ = true;
     } else {
         const std::size_t shape = shape_of(key.word.size(), key.first);
@@ -276,18 +276,19 @@ void WordTable::search_spanning(std::string_view dict)
 {
     // The spanning words by the rolling hash of their keys, and the lengths
     // those keys have.
-    std::unordered_multimap<std::uint64_t, std::size_t> keys;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
     std::vector<std::size_t> lengths;
-    for (std::size_t number = 0; number < words_.size(); ++number) {
+    for (std::uint32_t number = 0; number < words_.size(); ++number) {
         const Word& word = words_[number];
         if (!word.spans)
             continue;
         std::uint64_t h = rolled(0, prefix_);
         for (const char ch : text_of(word))
             h = rolled(h, ch);
-        keys.emplace(rolled(h, '_'), number);
+        keys.emplace_back(rolled(h, '_'), number);
         lengths.push_back(word.size + 2);
     }
+    std::sort(keys.begin(), keys.end());
     std::sort(lengths.begin(), lengths.end());
     lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
     std::vector<std::uint64_t> powers;
@@ -315,8 +316,9 @@ void WordTable::search_spanning(std::string_view dict)
             const std::size_t start = end + 1 - lengths[l];
             if (dict[start] != prefix_)
                 continue;
-            const auto [from, to] = keys.equal_range(h - ring[start & mask] * powers[l]);
-            for (auto candidate = from; candidate != to; ++candidate) {
+            const std::uint64_t key = h - ring[start & mask] * powers[l];
+            for (auto candidate = std::lower_bound(keys.begin(), keys.end(), std::pair(key, std::uint32_t{0}));
+                 candidate != keys.end() && candidate->first == key; ++candidate) {
                 Word& word = words_[candidate->second];
                 if (word.key_pos == not_found_yet && word.size + 2 == lengths[l] &&
                     text_of(word) == dict.substr(start + 1, word.size))

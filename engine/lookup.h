@@ -28,17 +28,16 @@ constexpr std::size_t not_found_yet = static_cast<std::size_t>(-1);
 struct WordKey {
     std::string_view word; // as in the text
     char first;            // its first byte as looked up
+    bool spans;            // it holds '_' (or, for the prefix '~', '~'): its key may span segments
     std::uint64_t hash;
 };
-WordKey key_of(std::string_view word);
-
-// Whether the key of word may span segments: it holds '_', or for '~' '~'.
-bool spans(char prefix, std::string_view word);
+WordKey key_of(char prefix, std::string_view word);
 
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {
 public:
-    // Segments that begin with "->~" are left out unless with_arrows.
+    // Segments that hold a space are left out, as no word does, and so are
+    // those that begin with "->~" unless with_arrows.
     SegmentIndex(char prefix, std::string_view dict, bool with_arrows);
     // Fetch the memory that find will need, the first part a little before
     // the second, so that a stream of lookups need not wait for it.
@@ -58,12 +57,11 @@ private:
 class WordTable {
 public:
     struct Word {
-        std::uint64_t hash;
-        std::size_t offset; // of its bytes, as looked up, in the table's own copy
-        std::size_t size;
-        std::size_t key_pos = not_found_yet;
-        std::size_t count = 0; // how often the text has it
-        bool spans;            // holds '_' (or '~' for '~'): its key may span segments
+        std::size_t key_pos;
+        std::size_t count;    // how often the text has it
+        std::uint32_t offset; // of its bytes, as looked up, in the table's own copy
+        std::uint32_t size;
+        bool spans;
     };
 
     explicit WordTable(char prefix);

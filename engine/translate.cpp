@@ -27,22 +27,26 @@ bool is_upper(char ch)
 // text is one step, the empty word.
 template <typename LineEnd, typename Word> void walk_steps(std::string_view text, LineEnd line_end, Word word)
 {
+    const std::size_t size = text.size();
     std::size_t at = 0;
     do {
-        if (text.compare(at, 2, " \n") == 0) {
+        if (at + 1 < size && text[at] == ' ' && text[at + 1] == '\n') {
             line_end();
             at += 2;
-        } else if (at < text.size() && text[at] == '\n') {
+        } else if (at < size && text[at] == '\n') {
             line_end();
             at += 1;
         } else {
-            // Past the word and its space. When a line end follows, the next
-            // step sees a bare LF and emits it, just as it would a space LF.
-            const std::size_t space = text.find(' ', at);
+            // Past the word and its space (words are short: a loop beats a
+            // search). When a line end follows, the next step sees a bare LF
+            // and emits it, just as it would a space LF.
+            std::size_t space = at;
+            while (space < size && text[space] != ' ')
+                ++space;
             word(text.substr(at, space - at));
-            at = space == std::string_view::npos ? text.size() : space + 1;
+            at = space + 1;
         }
-    } while (at < text.size());
+    } while (at < size);
 }
 
 // The result of a key found at key_pos. Translating, it follows the key's
@@ -100,7 +104,7 @@ std::string_view result_of(std::size_t key_pos, std::size_t word_size)
 // on some steps after it was walked: the memory its lookup in table needs
 // has been fetched by then, in two steps.
 template <typename Table, typename LineEnd, typename Word>
-void walk_ahead(std::string_view text, const Table& table, LineEnd line_end, Word word)
+void walk_ahead(std::string_view text, char prefix, const Table& table, LineEnd line_end, Word word)
 {
     constexpr std::size_t ahead = 16;
     std::array<std::optional<WordKey>, ahead> pending; // nothing: a line end
@@ -123,7 +127,7 @@ void walk_ahead(std::string_view text, const Table& table, LineEnd line_end, Wor
         pending[walked++ % ahead] = key;
     };
     walk_steps(
-        text, [&] { start_one(std::nullopt); }, [&](std::string_view w) { start_one(key_of(w)); });
+        text, [&] { start_one(std::nullopt); }, [&](std::string_view w) { start_one(key_of(prefix, w)); });
     while (done < walked)
         finish_one();
 }
@@ -135,11 +139,11 @@ void index_pass(std::string_view text, char prefix)
 {
     WordTable spanning(prefix);
     if (text.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos)
-        walk_steps(
-            text, [] {},
-            [&](std::string_view word) {
-                if (spans(prefix, word))
-                    spanning.add(key_of(word));
+        walk_ahead(
+            text, prefix, spanning, [] {},
+            [&](const WordKey& key) {
+                if (key.spans)
+                    spanning.add(key);
             });
     spanning.search(run.dict_text);
     // A word with "->~" is rare enough to be looked for before the Quog
@@ -150,11 +154,16 @@ void index_pass(std::string_view text, char prefix)
     // is mapped at once; a longer one grows as any text does.
     const std::size_t start = run.out_text.size() + footer_room;
     reserve_mapped(run.out_text, start + text.size() + text.size() / 4, start + text.size() + text.size() / 8);
+    struct Either {
+        const WordTable& spanning;
+        const SegmentIndex& index;
+        void prefetch(const WordKey& key) const { key.spans ? spanning.prefetch(key) : index.prefetch(key); }
+        void fetch(const WordKey& key) const { key.spans ? spanning.fetch(key) : index.fetch(key); }
+    };
     walk_ahead(
-        text, index, [&] { run.out_text.append(line_end_text); },
+        text, prefix, Either{spanning, index}, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) {
-            const std::size_t key_pos =
-                spans(prefix, key.word) ? spanning.words()[spanning.find(key)].key_pos : index.find(key);
+            const std::size_t key_pos = key.spans ? spanning.words()[spanning.find(key)].key_pos : index.find(key);
             emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
         });
 }
@@ -167,7 +176,7 @@ void table_pass(std::string_view text, char prefix)
     WordTable table(prefix);
     std::vector<std::uint32_t> steps; // each word's number in the table, or a line end
     walk_ahead(
-        text, table, [&] { steps.push_back(line_end_step); },
+        text, prefix, table, [&] { steps.push_back(line_end_step); },
         [&](const WordKey& key) { steps.push_back(static_cast<std::uint32_t>(table.add(key))); });
     table.search(run.dict_text);
 
