@@ -34,7 +34,8 @@ std::uint64_t hash_of(std::string_view word, char first)
     }
     if (left > 0) {
         std::uint64_t chunk = 0;
-        std::memcpy(&chunk, rest, left);
+        for (std::size_t i = 0; i < left; ++i) // a short copy, without a call
+            chunk |= std::uint64_t{static_cast<unsigned char>(rest[i])} << (8 * i);
         h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ull;
     }
     return mix(h);
@@ -67,19 +68,18 @@ std::uint64_t rolled(std::uint64_t h, char ch)
 // last '~' before an underscore (and after the one before it).
 template <typename Visit> void for_each_segment(char prefix, std::string_view dict, Visit visit)
 {
-    if (prefix == '_') {
-        for (std::size_t at = dict.find('_'), next; at != std::string_view::npos; at = next) {
-            next = dict.find('_', at + 1);
-            if (next != std::string_view::npos)
-                visit(at, dict.substr(at + 1, next - at - 1));
+    std::size_t key_pos = 0;
+    bool open = false; // a key may stand at key_pos: the underscore before, or for '~' the last '~' since
+    for (std::size_t at = 0; at < dict.size(); ++at) {
+        if (dict[at] == '~' && prefix == '~') {
+            key_pos = at;
+            open = true;
+        } else if (dict[at] == '_') {
+            if (open)
+                visit(key_pos, dict.substr(key_pos + 1, at - key_pos - 1));
+            key_pos = at;
+            open = prefix == '_';
         }
-        return;
-    }
-    for (std::size_t start = 0, underscore; (underscore = dict.find('_', start)) != std::string_view::npos;
-         start = underscore + 1) {
-        const std::size_t tilde = dict.substr(start, underscore - start).rfind('~');
-        if (tilde != std::string_view::npos)
-            visit(start + tilde, dict.substr(start + tilde + 1, underscore - start - tilde - 1));
     }
 }
 
@@ -92,10 +92,9 @@ template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t cou
 
 } // namespace
 
-WordKey key_of(char prefix, std::string_view word)
+WordKey key_of(std::string_view word, bool spans)
 {
     const char first = word.empty() ? '\0' : lower_ascii(word.front());
-    const bool spans = word.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos;
     return {word, first, spans, hash_of(word, first)};
 }
 
@@ -146,9 +145,13 @@ std::size_t SegmentIndex::find(const WordKey& key) const
         const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
         // The segment there is the word exactly when its bytes are the word's
         // and an underscore follows them.
-        if (key_pos + 1 + size < dict_.size() && dict_[key_pos + 1 + size] == '_' &&
-            (size == 0 ||
-                (dict_[key_pos + 1] == key.first && dict_.compare(key_pos + 2, size - 1, key.word.substr(1)) == 0)))
+        if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
+            (size > 0 && dict_[key_pos + 1] != key.first))
+            continue;
+        std::size_t same = 1; // words are short: a loop beats a call
+        while (same < size && dict_[key_pos + 1 + same] == key.word[same])
+            ++same;
+        if (same >= size)
             return key_pos;
     }
     return not_found_yet;
@@ -248,7 +251,8 @@ void WordTable::search(std::string_view dict)
 {
     if (dict.empty())
         return; // nothing is found in an empty text, not even an empty key
-    search_segments(dict);
+    if (std::any_of(shapes_.begin(), shapes_.end(), [](std::uint64_t bits) { return bits != 0; }))
+        search_segments(dict);
     if (any_spanning_)
         search_spanning(dict);
 }

@@ -31,7 +31,7 @@ struct WordKey {
     bool spans;            // it holds '_' (or, for the prefix '~', '~'): its key may span segments
     std::uint64_t hash;
 };
-WordKey key_of(char prefix, std::string_view word);
+WordKey key_of(std::string_view word, bool spans);
 
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {

@@ -25,7 +25,10 @@ bool is_upper(char ch)
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
 // text is one step, the empty word.
-template <typename LineEnd, typename Word> void walk_steps(std::string_view text, LineEnd line_end, Word word)
+// Each word comes with whether it holds '_' or the prefix: whether its key
+// may span segments.
+template <typename LineEnd, typename Word>
+void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
 {
     const std::size_t size = text.size();
     std::size_t at = 0;
@@ -41,9 +44,10 @@ template <typename LineEnd, typename Word> void walk_steps(std::string_view text
             // search). When a line end follows, the next step sees a bare LF
             // and emits it, just as it would a space LF.
             std::size_t space = at;
-            while (space < size && text[space] != ' ')
-                ++space;
-            word(text.substr(at, space - at));
+            bool spans = false;
+            for (; space < size && text[space] != ' '; ++space)
+                spans = spans || text[space] == '_' || text[space] == prefix;
+            word(text.substr(at, space - at), spans);
             at = space + 1;
         }
     } while (at < size);
@@ -63,8 +67,10 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
         const std::size_t underscore = key_pos < 4 ? std::string_view::npos : dict.rfind('_', key_pos - 4);
         begin = underscore == std::string_view::npos ? 0 : underscore + 1;
     }
-    const std::string_view rest = dict.substr(begin);
-    return rest.substr(0, rest.find('_'));
+    std::size_t end = begin; // results are short: a loop beats a search
+    while (end < dict.size() && dict[end] != '_')
+        ++end;
+    return dict.substr(begin, end - begin);
 }
 
 void report_word(std::string_view word, std::string_view result_and_space)
@@ -127,7 +133,8 @@ void walk_ahead(std::string_view text, char prefix, const Table& table, LineEnd 
         pending[walked++ % ahead] = key;
     };
     walk_steps(
-        text, [&] { start_one(std::nullopt); }, [&](std::string_view w) { start_one(key_of(prefix, w)); });
+        text, prefix, [&] { start_one(std::nullopt); },
+        [&](std::string_view w, bool spans) { start_one(key_of(w, spans)); });
     while (done < walked)
         finish_one();
 }
@@ -194,12 +201,12 @@ void table_pass(std::string_view text, char prefix)
     // The walk again, for each word as written.
     std::size_t step = 0;
     walk_steps(
-        text,
+        text, prefix,
         [&] {
             run.out_text.append(line_end_text);
             ++step;
         },
-        [&](std::string_view word) {
+        [&](std::string_view word, bool) {
             const std::size_t number = steps[step++];
             emit_word(run.out_text, word, words[number].key_pos, results[number]);
         });
