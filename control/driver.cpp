@@ -62,7 +62,7 @@ void translate_through_chain(std::optional<std::string> next)
     UsedDictionaries used;
     used.add(run.dict_name);
     run.out_text.clear();
-    translate_pass(run.work_text);
+    translate_pass(PassText::prepared_input());
     while (next) {
         // A chain that comes back to a dictionary would repeat passes forever.
         if (used.seen(*next)) {
@@ -95,7 +95,6 @@ void run_quogtran(int argc, const char* const* argv)
 
     std::optional<std::string> next = load_first_dictionary();
     prepare_work_text();
-    protect_arrows();
     translate_through_chain(std::move(next));
     show_text();
     // New words take effect as in a fresh run: the whole chain once more.

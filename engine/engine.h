@@ -5,15 +5,38 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // --- Work text -------------------------------------------------------------------
 
-// Reads the file run.in_name into run.work_text, prepared. A file that cannot
-// be read ends the run through the usage screen.
+// Opens the input run.in_name: a regular file is left to be read by each
+// translation; anything else is read now into run.work_text, prepared and
+// its arrows protected. An input that cannot be read ends the run through
+// the usage screen.
 void prepare_work_text();
+
+// The text a pass reads, handed over in pieces that each end at a line end
+// (all but the last): a text in memory, or the prepared input.
+class PassText {
+public:
+    PassText(std::string_view text) : text_(text), size_(text.size()) { }    // NOLINT: any text is one
+    PassText(const std::string& text) : PassText(std::string_view(text)) { } // NOLINT: as above
+    static PassText prepared_input();
+
+    std::size_t size() const { return size_; } // read from a file: the file's size
+    bool from_file() const { return from_file_; }
+    std::string_view in_memory() const { return text_; }
+    bool holds_any_of(std::string_view bytes) const;
+    void pieces(const std::function<void(std::string_view)>& take) const;
+
+private:
+    std::string_view text_;
+    std::size_t size_;
+    bool from_file_ = false;
+};
 
 // Prepares a raw text into prepared, a chunk at a time: punctuation padded
 // with spaces, every line end (LF, CR LF, or a CR alone) marked as space LF.
@@ -29,9 +52,9 @@ private:
     bool cr_pending_ = false;                 // the chunk before ended in a CR
 };
 
-// Turns each input arrow (prepared as "- > ") in run.work_text into "==", so
-// that it stays inside one word.
-void protect_arrows();
+// Turns each input arrow (prepared as "- > ") in text into "==", so that it
+// stays inside one word.
+void protect_arrows(std::string& text);
 
 // Turns each "==" of run.out_text back into "->".
 void restore_arrows();
@@ -59,12 +82,12 @@ bool holds_entry(std::string_view dict);
 // --- Translation pass -------------------------------------------------------------
 
 // Prints the pass header, then runs the pass over text.
-void translate_pass(std::string_view text);
+void translate_pass(const PassText& text);
 
 // Translates text into run.out_text, appending, step by step: each word is
 // looked up in run.dict_text, and its translation (or the word itself) is
 // followed by one space; line ends stay.
-void run_pass(std::string_view text);
+void run_pass(const PassText& text);
 
 // The Quog word that dict gives the English word (one without a capital), as
 // a pass finds it; nothing when dict has no entry for it.

@@ -244,7 +244,8 @@ std::size_t WordTable::add(const WordKey& key)
 
 std::size_t WordTable::find(const WordKey& key) const
 {
-    return (slots_[slot_of(key.hash, key.first, key.word)] & 0xffffffffu) - 1;
+    const std::uint64_t slot = slots_[slot_of(key.hash, key.first, key.word)];
+    return slot == free_slot ? not_found_yet : (slot & 0xffffffffu) - 1;
 }
 
 void WordTable::search(std::string_view dict)

@@ -73,7 +73,7 @@ public:
     // Adds the word (unless it is there), counts it and returns its number.
     std::size_t add(const WordKey& key);
 
-    // The number of a word that was added.
+    // The number of a word that was added, or not_found_yet.
     std::size_t find(const WordKey& key) const;
 
     // Finds each word's key in dict, setting key_pos where it first occurs.

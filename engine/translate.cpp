@@ -108,9 +108,9 @@ std::string_view result_of(std::size_t key_pos, std::size_t word_size)
 
 // The steps of text as walk_steps gives them, each word with its key, handed
 // on some steps after it was walked: the memory its lookup in table needs
-// has been fetched by then, in two steps.
+// has been fetched by then, in two steps. An empty text is one step.
 template <typename Table, typename LineEnd, typename Word>
-void walk_ahead(std::string_view text, char prefix, const Table& table, LineEnd line_end, Word word)
+void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd line_end, Word word)
 {
     constexpr std::size_t ahead = 16;
     std::array<std::optional<WordKey>, ahead> pending; // nothing: a line end
@@ -132,20 +132,30 @@ void walk_ahead(std::string_view text, char prefix, const Table& table, LineEnd 
             finish_one();
         pending[walked++ % ahead] = key;
     };
-    walk_steps(
-        text, prefix, [&] { start_one(std::nullopt); },
-        [&](std::string_view w, bool spans) { start_one(key_of(w, spans)); });
-    while (done < walked)
-        finish_one();
+    const auto walk = [&](std::string_view piece) {
+        walk_steps(
+            piece, prefix, [&] { start_one(std::nullopt); },
+            [&](std::string_view w, bool spans) { start_one(key_of(w, spans)); });
+        while (done < walked) // before the piece's bytes go
+            finish_one();
+    };
+    bool walked_any = false;
+    text.pieces([&](std::string_view piece) {
+        walked_any = walked_any || !piece.empty();
+        if (!piece.empty())
+            walk(piece);
+    });
+    if (!walked_any)
+        walk("");
 }
 
 // A long text with a small dictionary: the dictionary's segments indexed,
 // and each word looked up as the text is walked; the few words whose keys
 // may span segments are found together first.
-void index_pass(std::string_view text, char prefix)
+void index_pass(const PassText& text, char prefix)
 {
     WordTable spanning(prefix);
-    if (text.find_first_of(prefix == '~' ? "_~" : "_") != std::string_view::npos)
+    if (text.holds_any_of(prefix == '~' ? "_~" : "_"))
         walk_ahead(
             text, prefix, spanning, [] {},
             [&](const WordKey& key) {
@@ -154,8 +164,9 @@ void index_pass(std::string_view text, char prefix)
             });
     spanning.search(run.dict_text);
     // A word with "->~" is rare enough to be looked for before the Quog
-    // side of every entry is indexed for it.
-    const SegmentIndex index(prefix, run.dict_text, text.find("->~") != std::string_view::npos);
+    // side of every entry is indexed for it (and the prepared input has
+    // none: its '>' stand alone).
+    const SegmentIndex index(prefix, run.dict_text, text.in_memory().find("->~") != std::string_view::npos);
 
     // Room for a text a quarter longer than this one, of which an eighth more
     // is mapped at once; a longer one grows as any text does.
@@ -170,21 +181,28 @@ void index_pass(std::string_view text, char prefix)
     walk_ahead(
         text, prefix, Either{spanning, index}, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) {
-            const std::size_t key_pos = key.spans ? spanning.words()[spanning.find(key)].key_pos : index.find(key);
+            const std::size_t number = key.spans ? spanning.find(key) : not_found_yet;
+            const std::size_t key_pos = !key.spans ? index.find(key)
+                : number == not_found_yet          ? not_found_yet // the file changed since
+                                                   : spanning.words()[number].key_pos;
             emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
         });
 }
 
 // A large dictionary with a short text: the text's distinct words
 // gathered, and the dictionary swept once for all of them.
-void table_pass(std::string_view text, char prefix)
+void table_pass(const PassText& text, char prefix)
 {
     constexpr std::uint32_t line_end_step = 0xffffffffu;
+    constexpr std::uint32_t capital_bit = 0x80000000u;
     WordTable table(prefix);
-    std::vector<std::uint32_t> steps; // each word's number in the table, or a line end
+    std::vector<std::uint32_t> steps; // each word's number in the table and capital, or a line end
     walk_ahead(
         text, prefix, table, [&] { steps.push_back(line_end_step); },
-        [&](const WordKey& key) { steps.push_back(static_cast<std::uint32_t>(table.add(key))); });
+        [&](const WordKey& key) {
+            const bool capital = !key.word.empty() && is_upper(key.word.front());
+            steps.push_back(static_cast<std::uint32_t>(table.add(key)) | (capital ? capital_bit : 0));
+        });
     table.search(run.dict_text);
 
     // Each word's result, and from them the size of the output, exactly.
@@ -198,23 +216,24 @@ void table_pass(std::string_view text, char prefix)
     reserve_mapped(
         run.out_text, size + static_cast<std::size_t>(std::count(steps.begin(), steps.end(), line_end_step)));
 
-    // The walk again, for each word as written.
-    std::size_t step = 0;
-    walk_steps(
-        text, prefix,
-        [&] {
+    std::string word;
+    for (const std::uint32_t step : steps) {
+        if (step == line_end_step) {
             run.out_text.append(line_end_text);
-            ++step;
-        },
-        [&](std::string_view word, bool) {
-            const std::size_t number = steps[step++];
-            emit_word(run.out_text, word, words[number].key_pos, results[number]);
-        });
+            continue;
+        }
+        // The word as written: as looked up, with this step's capital.
+        const std::size_t number = step & ~capital_bit;
+        word = table.text_of(words[number]);
+        if ((step & capital_bit) != 0)
+            word.front() = static_cast<char>(word.front() - ('a' - 'A'));
+        emit_word(run.out_text, word, words[number].key_pos, results[number]);
+    }
 }
 
 } // namespace
 
-void run_pass(std::string_view text)
+void run_pass(const PassText& text)
 {
     // Whichever is fewer is gathered in a table: the dictionary's segments
     // (one for each underscore, at most) or the text's words (one in a few
@@ -227,7 +246,7 @@ void run_pass(std::string_view text)
         table_pass(text, prefix);
 }
 
-void translate_pass(std::string_view text)
+void translate_pass(const PassText& text)
 {
     put_text("\n\n");
     put_text("Now using the ");

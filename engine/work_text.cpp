@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "control/console.h"
@@ -76,22 +77,82 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 
 void prepare_work_text()
 {
-    // Read in chunks and prepared as they come, into room for the usual
-    // share of punctuation and line ends.
     run.work_text.clear();
-    Preparation preparation(run.work_text);
     const ReadStatus status = read_file(run.in_name, [&](InputFile& input) {
-        reserve_mapped(run.work_text, input.size() + input.size() / 8);
-        return input.read([&](std::string_view chunk) { preparation.append(chunk); });
+        run.input_read_anew = input.is_regular();
+        if (run.input_read_anew)
+            return ReadStatus::ok;
+        Preparation preparation(run.work_text);
+        const ReadStatus read = input.read([&](std::string_view chunk) { preparation.append(chunk); });
+        preparation.finish();
+        return read;
     });
     if (status != ReadStatus::ok)
         die_with_usage(read_failure(status, run.in_name));
-    preparation.finish();
+    protect_arrows(run.work_text);
 }
 
-void protect_arrows()
+PassText PassText::prepared_input()
 {
-    replace_marks(run.work_text, "- > ", "==");
+    PassText text(run.work_text);
+    if (run.input_read_anew) {
+        std::error_code unknown;
+        text.size_ = static_cast<std::size_t>(std::filesystem::file_size(run.in_name, unknown));
+        text.from_file_ = true;
+    }
+    return text;
+}
+
+namespace {
+
+// Reads the input file, handing each chunk to take; a failure ends the run.
+void read_input(const std::function<void(std::string_view)>& take)
+{
+    const ReadStatus status = read_file(run.in_name, [&](InputFile& input) { return input.read(take); });
+    if (status != ReadStatus::ok)
+        die_with_usage(read_failure(status, run.in_name));
+}
+
+} // namespace
+
+bool PassText::holds_any_of(std::string_view bytes) const
+{
+    if (!from_file_)
+        return text_.find_first_of(bytes) != std::string_view::npos;
+    // Preparation leaves these bytes as they are, so the file tells.
+    bool found = false;
+    read_input([&](std::string_view chunk) { found = found || chunk.find_first_of(bytes) != std::string_view::npos; });
+    return found;
+}
+
+void PassText::pieces(const std::function<void(std::string_view)>& take) const
+{
+    if (!from_file_) {
+        take(text_);
+        return;
+    }
+    // Each chunk of the file is prepared, and handed over up to its last
+    // line end: a step, an arrow and a mark to close up never span one.
+    std::string prepared;
+    std::string piece;
+    Preparation preparation(prepared);
+    const auto hand_over = [&](std::size_t end) {
+        piece.assign(prepared, 0, end);
+        prepared.erase(0, end);
+        protect_arrows(piece);
+        take(piece);
+    };
+    read_input([&](std::string_view chunk) {
+        preparation.append(chunk);
+        hand_over(prepared.rfind('\n') + 1); // nothing, when no line end is there yet
+    });
+    preparation.finish();
+    hand_over(prepared.size());
+}
+
+void protect_arrows(std::string& text)
+{
+    replace_marks(text, "- > ", "==");
 }
 
 void restore_arrows()

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         run.untranslate = untranslating;
         take_dictionary("_still_->~ztill_ _cat_->~kat_\n _!_->~!!_ _(_->~<_ _a_->~uh_ |next.dic]");
         run.work_text = prepared;
-        protect_arrows();
+        protect_arrows(run.work_text);
         FUZZ_CHECK(run.work_text.size() <= prepared.size());
         run.out_text.clear();
         run_pass(run.work_text);

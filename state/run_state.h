@@ -47,8 +47,12 @@ struct Run {
     long long word_count = 0;        // tildes in the dictionaries loaded; read by the footer
 
     // --- Texts ---------------------------------------------------------------------
-    std::string work_text; // the prepared input; written by preparation, read by each translation's first pass
-    std::string out_text;  // written by the passes and closed up by the chain loop; shown, footed and written
+    // The input, read by each translation's first pass: a regular file is
+    // read anew each time, a chunk at a time; anything else (a pipe, a
+    // terminal) once, by preparation, into work_text.
+    bool input_read_anew = false;
+    std::string work_text;
+    std::string out_text; // written by the passes and closed up by the chain loop; shown, footed and written
 
     long long added_count = 0; // the pairs the dialogue stored; read by delivery
 };

@@ -54,7 +54,7 @@ TEST(Arrows, ProtectAndRestore)
     };
     for (const Case& c : cases) {
         run.work_text = prepare_text(c.input);
-        protect_arrows();
+        protect_arrows(run.work_text);
         EXPECT_EQ(run.work_text, prepare_text(c.protected_text)) << c.input;
         run.out_text = c.protected_text;
         restore_arrows();

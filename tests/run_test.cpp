@@ -427,12 +427,18 @@ TEST(Run, AnyInputSizeIsTranslatedWhole)
     std::string dict;
     for (int i = 0; i < 3000; ++i)
         dict += "_w" + std::to_string(i) + "_->~q" + std::to_string(i) + "_\n";
+    // Over many chunks of reading: line ends of every kind, and arrows that
+    // join two words into one.
     std::string story;
     std::string expected;
-    for (int i = 0; i < 20000; ++i) {
-        story += "w" + std::to_string(i % 3500) + (i % 10 == 9 ? ".\n" : " ");
-        const std::string word = i % 3500 < 3000 ? "q" + std::to_string(i % 3500) : "w" + std::to_string(i % 3500);
-        expected += word + (i % 10 == 9 ? ".\n" : " ");
+    bool joined = false;
+    for (int i = 0; i < 100000; ++i) {
+        const std::string raw = "w" + std::to_string(i % 3500);
+        const bool arrow = i % 13 == 5 && i % 10 != 9;
+        story += raw + (i % 10 == 9 ? (i % 30 == 9 ? ".\n" : i % 30 == 19 ? ".\r\n" : ".\r") : arrow ? "->" : " ");
+        const bool known = i % 3500 < 3000 && !arrow && !joined;
+        expected += (known ? "q" + std::to_string(i % 3500) : raw) + (i % 10 == 9 ? ".\n" : arrow ? "->" : " ");
+        joined = arrow;
     }
     box.write("quogo.dic", dict);
     box.write("story.txt", story);
