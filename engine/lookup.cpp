@@ -63,6 +63,16 @@ std::uint64_t rolled(std::uint64_t h, char ch)
     return h * base + static_cast<unsigned char>(ch);
 }
 
+// The hash of a key that may span segments: its rolling hash, mixed, so
+// that the span search finds its words in the table by the same hash.
+std::uint64_t spanning_hash(char prefix, char first, std::string_view rest)
+{
+    std::uint64_t h = rolled(rolled(0, prefix), first);
+    for (const char ch : rest)
+        h = rolled(h, ch);
+    return mix(rolled(h, '_'));
+}
+
 // Calls visit(key position, segment) for each segment of dict, in order:
 // '_' keys stand at an underscore and run to the next; '~' keys stand at the
 // last '~' before an underscore (and after the one before it).
@@ -92,10 +102,10 @@ template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t cou
 
 } // namespace
 
-WordKey key_of(std::string_view word, bool spans)
+WordKey key_of(char prefix, std::string_view word, bool spans)
 {
     const char first = word.empty() ? '\0' : lower_ascii(word.front());
-    return {word, first, spans, hash_of(word, first)};
+    return {word, first, spans, spans ? spanning_hash(prefix, first, word.substr(1)) : hash_of(word, first)};
 }
 
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
@@ -202,9 +212,7 @@ void WordTable::grow()
     for (const std::uint64_t slot : old) {
         if (slot == free_slot)
             continue;
-        const Word& word = words_[(slot & 0xffffffffu) - 1];
-        const std::string_view text = text_of(word);
-        std::size_t at = hash_of(text, text.empty() ? '\0' : text.front()) & mask;
+        std::size_t at = words_[(slot & 0xffffffffu) - 1].hash & mask;
         while (slots_[at] != free_slot)
             at = (at + 1) & mask;
         slots_[at] = slot;
@@ -223,9 +231,7 @@ std::size_t WordTable::add(const WordKey& key)
     if (words_.size() >= 0xffffffffu - 1 || texts_.size() + key.word.size() > 0xffffffffu)
         throw std::bad_alloc();
     const std::size_t number = words_.size();
-    if (number == words_.capacity())
-        reserve_mapped(words_, std::max<std::size_t>(1024, number * 2));
-    words_.push_back({not_found_yet, 1, static_cast<std::uint32_t>(texts_.size()),
+    words_.push_back({not_found_yet, key.hash, 1, static_cast<std::uint32_t>(texts_.size()),
         static_cast<std::uint32_t>(key.word.size()), key.spans});
     texts_.append(key.word);
     if (!key.word.empty())
@@ -279,30 +285,21 @@ void WordTable::search_segments(std::string_view dict)
 
 void WordTable::search_spanning(std::string_view dict)
 {
-    // The spanning words by the rolling hash of their keys, and the lengths
-    // those keys have.
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keys;
+    // The lengths the spanning words' keys have.
+    std::vector<bool> length_there;
+    for (const Word& word : words_)
+        if (word.spans) {
+            length_there.resize(std::max<std::size_t>(length_there.size(), word.size + 3));
+            length_there[word.size + 2] = true;
+        }
     std::vector<std::size_t> lengths;
-    for (std::uint32_t number = 0; number < words_.size(); ++number) {
-        const Word& word = words_[number];
-        if (!word.spans)
-            continue;
-        std::uint64_t h = rolled(0, prefix_);
-        for (const char ch : text_of(word))
-            h = rolled(h, ch);
-        keys.emplace_back(rolled(h, '_'), number);
-        lengths.push_back(word.size + 2);
-    }
-    std::sort(keys.begin(), keys.end());
-    std::sort(lengths.begin(), lengths.end());
-    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
-    std::vector<std::uint64_t> powers;
-    for (const std::size_t length : lengths) {
-        std::uint64_t power = 1;
-        for (std::size_t i = 0; i < length; ++i)
-            power *= base;
-        powers.push_back(power);
-    }
+    std::vector<std::uint64_t> powers; // base to the power of each length
+    std::uint64_t power = 1;
+    for (std::size_t length = 0; length < length_there.size(); ++length, power *= base)
+        if (length_there[length]) {
+            lengths.push_back(length);
+            powers.push_back(power);
+        }
 
     // H of the last bytes, enough of them for the longest key.
     std::size_t ring_size = 1;
@@ -321,11 +318,14 @@ void WordTable::search_spanning(std::string_view dict)
             const std::size_t start = end + 1 - lengths[l];
             if (dict[start] != prefix_)
                 continue;
-            const std::uint64_t key = h - ring[start & mask] * powers[l];
-            for (auto candidate = std::lower_bound(keys.begin(), keys.end(), std::pair(key, std::uint32_t{0}));
-                 candidate != keys.end() && candidate->first == key; ++candidate) {
-                Word& word = words_[candidate->second];
-                if (word.key_pos == not_found_yet && word.size + 2 == lengths[l] &&
+            // The words whose keys hash as the bytes from start do.
+            const std::uint64_t hash = mix(h - ring[start & mask] * powers[l]);
+            const std::size_t slots = slots_.size() - 1;
+            for (std::size_t at = hash & slots; slots_[at] != free_slot; at = (at + 1) & slots) {
+                if (tag_of(slots_[at]) != tag_of(hash))
+                    continue;
+                Word& word = words_[(slots_[at] & 0xffffffffu) - 1];
+                if (word.spans && word.key_pos == not_found_yet && word.size + 2 == lengths[l] &&
                     text_of(word) == dict.substr(start + 1, word.size))
                     word.key_pos = start;
             }

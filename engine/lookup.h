@@ -31,7 +31,7 @@ struct WordKey {
     bool spans;            // it holds '_' (or, for the prefix '~', '~'): its key may span segments
     std::uint64_t hash;
 };
-WordKey key_of(std::string_view word, bool spans);
+WordKey key_of(char prefix, std::string_view word, bool spans);
 
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {
@@ -58,7 +58,8 @@ class WordTable {
 public:
     struct Word {
         std::size_t key_pos;
-        std::size_t count;    // how often the text has it
+        std::uint64_t hash;
+        std::uint32_t count;  // how often the text has it (only a hint, so it may wrap)
         std::uint32_t offset; // of its bytes, as looked up, in the table's own copy
         std::uint32_t size;
         bool spans;

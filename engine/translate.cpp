@@ -135,7 +135,7 @@ void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd l
     const auto walk = [&](std::string_view piece) {
         walk_steps(
             piece, prefix, [&] { start_one(std::nullopt); },
-            [&](std::string_view w, bool spans) { start_one(key_of(w, spans)); });
+            [&](std::string_view w, bool spans) { start_one(key_of(prefix, w, spans)); });
         while (done < walked) // before the piece's bytes go
             finish_one();
     };
