@@ -3,7 +3,6 @@
 // ends.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -24,20 +23,6 @@ inline char lower_ascii(char ch)
 {
     return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch;
 }
-
-// Set membership by table, for loops over every byte of a text.
-class ByteSet {
-public:
-    explicit ByteSet(std::string_view set)
-    {
-        for (const char ch : set)
-            member_[static_cast<unsigned char>(ch)] = true;
-    }
-    bool contains(char ch) const { return member_[static_cast<unsigned char>(ch)]; }
-
-private:
-    std::array<bool, 256> member_{};
-};
 
 // The longest typed line taken: a terminal's own line editing holds no more.
 constexpr std::size_t longest_line = 4096;

@@ -1,6 +1,6 @@
 // The driver: start-up and the stages of a run in their fixed order.
+#include <algorithm>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "control/console.h"
@@ -13,26 +13,14 @@
 
 namespace {
 
-// Names a dictionary by the file it is, so that 'quogo.dic' and './quogo.dic'
-// count as one; a name that cannot be examined stands for itself.
-class UsedDictionaries {
-public:
-    bool seen(const std::string& name) const
-    {
-        const auto file = identify_file(name);
-        return file ? files_.count(*file) > 0 : names_.count(name) > 0;
-    }
-    void add(const std::string& name)
-    {
-        if (const auto file = identify_file(name))
-            files_.insert(*file);
-        names_.insert(name);
-    }
-
-private:
-    std::set<FileIdentity> files_;
-    std::set<std::string> names_;
-};
+// Whether name leads to a dictionary of the chain so far: to the same file,
+// or by the same name when it leads to none.
+bool in_chain(const std::string& name)
+{
+    const auto same = [&](const std::string& used) { return used == name || same_file(used, name); };
+    return same(run.dict_name) ||
+        std::any_of(run.earlier.begin(), run.earlier.end(), [&](const Dictionary& used) { return same(used.name); });
+}
 
 void show_banner()
 {
@@ -59,13 +47,11 @@ std::optional<std::string> load_first_dictionary()
 // the files alike.
 void translate_through_chain(std::optional<std::string> next)
 {
-    UsedDictionaries used;
-    used.add(run.dict_name);
     run.out_text.clear();
     translate_pass(PassText::prepared_input());
     while (next) {
         // A chain that comes back to a dictionary would repeat passes forever.
-        if (used.seen(*next)) {
+        if (in_chain(*next)) {
             put_text("\n\nThe chain comes back to " + *next + ", so it ends here.\n");
             break;
         }
@@ -73,8 +59,7 @@ void translate_through_chain(std::optional<std::string> next)
         run.out_text.clear();
         run.earlier.push_back({std::move(run.dict_name), std::move(run.dict_text)});
         next = load_dictionary(*next);
-        used.add(run.dict_name);
-        check_output_names(run.dict_name);
+        check_outputs(run.dict_name, false);
         translate_pass(previous);
     }
     restore_arrows();
@@ -90,7 +75,7 @@ void run_quogtran(int argc, const char* const* argv)
     answer_help_or_version(argc, argv);
     show_banner();
     read_options(argc, argv);
-    check_outputs(std::string(first_dictionary));
+    check_outputs(std::string(first_dictionary), true);
     put_text("\n");
 
     std::optional<std::string> next = load_first_dictionary();

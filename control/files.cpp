@@ -440,26 +440,17 @@ bool same_file(const std::string& first, const std::string& second)
     return a && b && *a == *b;
 }
 
-InputFile::InputFile(const std::string& name) : fd_(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC))
-{
-    struct stat info;
-    if (!fd_.is_open() || ::fstat(fd_.get(), &info) != 0 || S_ISDIR(info.st_mode))
-        return;
-    status_ = ReadStatus::ok;
-    regular_ = S_ISREG(info.st_mode);
-    size_ = regular_ ? static_cast<std::size_t>(info.st_size) : 0;
-}
-
-ReadStatus InputFile::read(const std::function<void(std::string_view)>& take)
-{
-    return status_ == ReadStatus::ok ? read_chunks(fd_.get(), regular_, take) : status_;
-}
-
-ReadStatus read_file(const std::string& name, const std::function<ReadStatus(InputFile&)>& read)
+ReadStatus read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start)
 {
     std::fflush(stdout);
-    InputFile file(name);
-    return file.status() == ReadStatus::ok ? read(file) : file.status();
+    const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    struct stat info;
+    if (!file.is_open() || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
+        return ReadStatus::cant_open;
+    const bool regular = S_ISREG(info.st_mode);
+    if (start && !start(regular, regular ? static_cast<std::size_t>(info.st_size) : 0))
+        return ReadStatus::ok;
+    return read_chunks(file.get(), regular, take);
 }
 
 WriteResult check_writable(const std::string& name)

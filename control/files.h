@@ -50,31 +50,14 @@ enum class ReadStatus {
     no_memory, // the file is larger than the memory the run may have
 };
 
-// A file opened for reading: a regular file (whose size is known
-// beforehand) or anything else (a pipe, a terminal, a device), read as it
-// comes.
-class InputFile {
-public:
-    explicit InputFile(const std::string& name);
-
-    ReadStatus status() const { return status_; }
-    bool is_regular() const { return regular_; }
-    std::size_t size() const { return size_; } // of a regular file
-
-    // Hands every byte to take, a chunk at a time. Running out of memory in
-    // take is reported as no_memory.
-    ReadStatus read(const std::function<void(std::string_view)>& take);
-
-private:
-    Descriptor fd_;
-    ReadStatus status_ = ReadStatus::cant_open;
-    bool regular_ = false;
-    std::size_t size_ = 0;
-};
-
-// Opens the file called name and hands it to read. Standard output is
-// flushed first: the file may be the terminal itself.
-ReadStatus read_file(const std::string& name, const std::function<ReadStatus(InputFile&)>& read);
+// Opens the file called name and hands its bytes to take, a chunk at a
+// time, once start has seen whether it is a regular file and how big it is
+// (only a regular file's size is known beforehand) and has not said to stop.
+// Standard output is flushed first: the file may be the terminal itself.
+// Running out of memory in take is reported as no_memory.
+using Start = std::function<bool(bool regular, std::size_t size)>;
+ReadStatus read_file(
+    const std::string& name, const std::function<void(std::string_view)>& take, const Start& start = {});
 
 // Why a file was not written: "Is a directory", or the step that failed
 // and why ("syncing failed: Input/output error"). Every failure leaves the

@@ -61,9 +61,14 @@ void die_with_usage(std::string_view message)
     show_usage();
 }
 
-void die_writing(const std::string& name, const WriteFailure& failure)
+void die(const Failure& failure)
 {
-    if (failure.before_writing)
-        die_with_usage(write_failure(name, failure));
-    die(write_failure(name, failure));
+    if (failure.with_usage)
+        die_with_usage(failure.line);
+    die(failure.line);
+}
+
+Failure writing(const std::string& name, const WriteFailure& failure)
+{
+    return {write_failure(name, failure), failure.before_writing};
 }

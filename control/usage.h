@@ -18,7 +18,14 @@ std::string help_text();
 // screen.
 [[noreturn]] void die_with_usage(std::string_view message);
 
-// Ends the run because name could not be written: with the usage screen
-// when it could not even be opened for writing.
+// Why a run cannot go on: the line that says so, and whether the usage
+// screen follows it (as it does when a file could not even be opened).
+struct Failure {
+    std::string line;
+    bool with_usage = false;
+};
+[[noreturn]] void die(const Failure& failure);
+
+// The failure to write name.
 struct WriteFailure;
-[[noreturn]] void die_writing(const std::string& name, const WriteFailure& failure);
+Failure writing(const std::string& name, const WriteFailure& failure);

@@ -8,21 +8,7 @@
 
 void drop_line_ends(std::string& text)
 {
-    // Moved a line at a time: line ends are few and far between.
-    const std::size_t first = text.find_first_of("\r\n");
-    if (first == std::string::npos)
-        return;
-    std::size_t write = first;
-    for (std::size_t read = first + 1; read < text.size();) {
-        std::size_t end = read;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r')
-            ++end;
-        std::copy(text.begin() + static_cast<std::ptrdiff_t>(read), text.begin() + static_cast<std::ptrdiff_t>(end),
-            text.begin() + static_cast<std::ptrdiff_t>(write));
-        write += end - read;
-        read = end + 1;
-    }
-    text.resize(write);
+    text.erase(std::remove_if(text.begin(), text.end(), [](char ch) { return ch == '\r' || ch == '\n'; }), text.end());
 }
 
 bool holds_entry(std::string_view dict)
@@ -58,10 +44,12 @@ std::optional<std::string> load_dictionary(const std::string& name)
     put_text("\nLoading dictionary ... ");
     run.dict_name = name;
     std::string contents;
-    const ReadStatus status = read_file(name, [&](InputFile& file) {
-        reserve_mapped(contents, file.size());
-        return file.read([&](std::string_view chunk) { contents.append(chunk); });
-    });
+    const ReadStatus status = read_file(
+        name, [&](std::string_view chunk) { contents.append(chunk); },
+        [&](bool, std::size_t size) {
+            reserve_mapped(contents, size);
+            return true;
+        });
     if (status == ReadStatus::cant_open && name == first_dictionary)
         die(read_failure(status, name) + "The dictionary " + name +
             " is looked for in the current folder; the installed examples are in " + std::string(examples_folder) +

@@ -21,24 +21,8 @@ std::uint64_t mix(std::uint64_t h)
 // A hash of word as looked up: first in place of its first byte.
 std::uint64_t hash_of(std::string_view word, char first)
 {
-    std::uint64_t h = 0x9E3779B97F4A7C15ull * (word.size() + 1);
-    if (word.empty())
-        return mix(h);
-    h ^= static_cast<unsigned char>(first);
-    const char* rest = word.data() + 1;
-    std::size_t left = word.size() - 1;
-    for (; left >= 8; rest += 8, left -= 8) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, rest, 8);
-        h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ull;
-    }
-    if (left > 0) {
-        std::uint64_t chunk = 0;
-        for (std::size_t i = 0; i < left; ++i) // a short copy, without a call
-            chunk |= std::uint64_t{static_cast<unsigned char>(rest[i])} << (8 * i);
-        h = mix(h ^ chunk) * 0x9E3779B97F4A7C15ull;
-    }
-    return mix(h);
+    const std::uint64_t rest = word.empty() ? 0 : std::hash<std::string_view>{}(word.substr(1));
+    return mix(rest ^ (static_cast<std::uint64_t>(static_cast<unsigned char>(first)) << 56) ^ word.size());
 }
 
 constexpr std::uint64_t free_slot = 0;

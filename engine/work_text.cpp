@@ -78,17 +78,16 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 void prepare_work_text()
 {
     run.work_text.clear();
-    const ReadStatus status = read_file(run.in_name, [&](InputFile& input) {
-        run.input_read_anew = input.is_regular();
-        if (run.input_read_anew)
-            return ReadStatus::ok;
-        Preparation preparation(run.work_text);
-        const ReadStatus read = input.read([&](std::string_view chunk) { preparation.append(chunk); });
-        preparation.finish();
-        return read;
-    });
+    Preparation preparation(run.work_text);
+    const ReadStatus status = read_file(
+        run.in_name, [&](std::string_view chunk) { preparation.append(chunk); },
+        [](bool regular, std::size_t) {
+            run.input_read_anew = regular; // then read by each translation itself
+            return !regular;
+        });
     if (status != ReadStatus::ok)
         die_with_usage(read_failure(status, run.in_name));
+    preparation.finish();
     protect_arrows(run.work_text);
 }
 
@@ -108,7 +107,7 @@ namespace {
 // Reads the input file, handing each chunk to take; a failure ends the run.
 void read_input(const std::function<void(std::string_view)>& take)
 {
-    const ReadStatus status = read_file(run.in_name, [&](InputFile& input) { return input.read(take); });
+    const ReadStatus status = read_file(run.in_name, take);
     if (status != ReadStatus::ok)
         die_with_usage(read_failure(status, run.in_name));
 }

@@ -39,21 +39,15 @@ std::string clash(const std::string& name, const std::vector<std::string>& dicti
     return "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
 }
 
-void check_output_names(const std::string& dictionary)
+void check_outputs(const std::string& dictionary, bool writable)
 {
     const OutputNames names = output_names(run.in_name, run.untranslate);
-    for (const std::string* output : {&names.first, &names.second})
+    for (const std::string* output : {&names.first, &names.second}) {
         if (const std::string why = clash(*output, {dictionary}); !why.empty())
             die_with_usage(why);
-}
-
-void check_outputs(const std::string& dictionary)
-{
-    check_output_names(dictionary);
-    const OutputNames names = output_names(run.in_name, run.untranslate);
-    for (const std::string* output : {&names.first, &names.second})
-        if (const WriteResult failure = check_writable(*output))
-            die_writing(*output, *failure);
+        if (const WriteResult failure = writable ? check_writable(*output) : std::nullopt)
+            die(writing(*output, *failure));
+    }
 }
 
 namespace {
@@ -74,7 +68,7 @@ void write_output(const std::string& name, std::string_view text, std::vector<st
 {
     std::string kept_as;
     if (const WriteResult failure = replace_file(name, text, written_here, &kept_as))
-        die_writing(name, *failure);
+        die(writing(name, *failure));
     if (!kept_as.empty())
         kept.push_back("The earlier " + name + " is kept as " + kept_as + ".\n");
 }

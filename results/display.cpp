@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -12,11 +13,13 @@ namespace {
 // up only ever shortens, so it works in place. Returns the bytes written.
 std::size_t close_up_into(const char* from, std::size_t n, char* to)
 {
-    const ByteSet punctuation_marks(punct_set);
+    std::array<bool, 256> mark{};
+    for (const char ch : punct_set)
+        mark[static_cast<unsigned char>(ch)] = true;
     std::size_t written = 0;
     for (std::size_t k = 0; k < n;) {
         char ch = from[k++];
-        if (ch == ' ' && k + 1 < n && punctuation_marks.contains(from[k]) && from[k + 1] == ' ') {
+        if (ch == ' ' && k + 1 < n && mark[static_cast<unsigned char>(from[k])] && from[k + 1] == ' ') {
             ch = from[k];
             k += 2;
         }

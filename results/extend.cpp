@@ -180,12 +180,6 @@ std::string with_group(const std::string& on_disk, std::string_view group)
     return extended;
 }
 
-// Why the group could not go into the dictionary, or nothing when it went.
-struct Failure {
-    std::string line;
-    bool with_usage = false;
-};
-
 // Appends the group to the dictionary as it is on disk now, under a lock, so
 // that words another run added meanwhile are kept; pairs that are there by
 // now are dropped from the group. The dictionary must not be the input file
@@ -208,7 +202,7 @@ std::optional<Failure> save_in_dictionary(Group& group)
         });
     if (!failure)
         return std::nullopt;
-    return Failure{write_failure(run.dict_name, *failure), failure->before_writing};
+    return writing(run.dict_name, *failure);
 }
 
 // The message file must not be a file this run reads.
@@ -226,15 +220,8 @@ std::optional<Failure> save_in_message_file(const std::string& group, std::strin
             tail.find("x+=\"") != std::string_view::npos;
     };
     if (const WriteResult failure = replace_file(name, group, written_here, &kept_as))
-        return Failure{write_failure(name, *failure), failure->before_writing};
+        return writing(name, *failure);
     return std::nullopt;
-}
-
-[[noreturn]] void die_of(const Failure& failure)
-{
-    if (failure.with_usage)
-        die_with_usage(failure.line);
-    die(failure.line);
 }
 
 // Shows the group in red and saves it in the message file. When the group
@@ -261,10 +248,10 @@ void report_additions(const std::string& group, const std::optional<Failure>& di
     if (dictionary_failure) {
         if (message_failure)
             put_text(message_failure->line);
-        die_of(*dictionary_failure);
+        die(*dictionary_failure);
     }
     if (message_failure)
-        die_of(*message_failure);
+        die(*message_failure);
 }
 
 } // namespace

@@ -41,11 +41,8 @@ OutputNames output_names(std::string_view input_name, bool untranslating);
 std::string clash(const std::string& name, const std::vector<std::string>& dictionaries);
 
 // Refuses, before anything is written, a run whose outputs would overwrite
-// its input or the dictionary named, or could not be written at all.
-void check_outputs(const std::string& dictionary);
-
-// The same for a dictionary of a chain once it is loaded: the clash alone.
-void check_output_names(const std::string& dictionary);
+// its input or the dictionary named, or (when asked) could not be written.
+void check_outputs(const std::string& dictionary, bool writable);
 
 // Writes text to the console, waiting for a key after each page.
 void page_to_console(std::string_view text);
