@@ -9,7 +9,6 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utility>
 
 #include "control/terminal.h"
 
@@ -34,11 +33,6 @@ void put_prompt(std::string_view prompt)
 
 namespace {
 
-constexpr int escape = 0x1b;
-
-// A byte read past the end of a key, given back to the next read.
-int pushed_back = EOF;
-
 // Set once standard input has gone on for a mebibyte without a line end
 // after a refused line: it is then taken to have ended.
 bool input_given_up = false;
@@ -56,8 +50,6 @@ bool input_is_terminal()
 // what follows would be guesswork. Callers show what was printed first.
 int read_byte()
 {
-    if (pushed_back != EOF)
-        return std::exchange(pushed_back, EOF);
     if (input_given_up)
         return EOF;
     if (!input_is_terminal()) {
@@ -78,67 +70,19 @@ int read_byte()
     }
 }
 
-// The next byte of the same key: one that is already there or follows at
-// once, as the bytes of one key press do.
-int byte_of_same_key()
-{
-    constexpr int same_press_ms = 10;
-    if (pushed_back != EOF)
-        return read_byte();
-    pollfd ready{STDIN_FILENO, POLLIN, 0};
-    return ::poll(&ready, 1, same_press_ms) == 1 ? read_byte() : EOF;
-}
-
-bool in_range(int byte, int low, int high)
-{
-    return byte >= low && byte <= high;
-}
-
-// The rest of an escape sequence: CSI (ESC [ parameters final), SS3 (ESC O
-// letter), or ESC and one key held with Alt.
-void read_rest_of_escape()
-{
-    const int second = byte_of_same_key();
-    if (second == EOF)
-        return;
-    if (second == 'O') {
-        byte_of_same_key();
-        return;
-    }
-    if (second != '[')
-        return; // Alt and a key
-    int byte = byte_of_same_key();
-    if (byte == '[') // the Linux console's F1 to F5: ESC [ [ letter
-        byte = byte_of_same_key();
-    while (in_range(byte, 0x20, 0x3f))
-        byte = byte_of_same_key();
-    if (byte != EOF && !in_range(byte, 0x40, 0x7e))
-        pushed_back = byte;
-}
-
-// The continuation bytes of a UTF-8 character whose first byte is lead.
-void read_rest_of_character(int lead)
-{
-    const int more = lead >= 0xf0 ? 3 : lead >= 0xe0 ? 2 : 1;
-    for (int i = 0; i < more; ++i) {
-        const int byte = byte_of_same_key();
-        if (!in_range(byte, 0x80, 0xbf)) {
-            pushed_back = byte;
-            return;
-        }
-    }
-}
-
-// One key press: a single byte, or every byte of one escape sequence or
-// UTF-8 character, so that an arrow key ends one wait and leaves nothing
-// behind for the next read.
+// One key press, and whatever else is already there: the rest of an escape
+// sequence or a UTF-8 character, whose bytes follow at once, and keys typed
+// ahead or pasted, which the user has not seen used. Bounded, so that a
+// flood of input cannot hold the wait.
 void read_key()
 {
-    const int first = read_byte();
-    if (first == escape)
-        read_rest_of_escape();
-    else if (in_range(first, 0xc2, 0xf4))
-        read_rest_of_character(first);
+    constexpr int same_press_ms = 10;
+    constexpr int most_bytes = 256;
+    read_byte();
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    for (int bytes = 1; bytes < most_bytes && ::poll(&ready, 1, same_press_ms) == 1; ++bytes)
+        read_byte();
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
 bool colour_wanted()
@@ -198,15 +142,11 @@ void wait_key(std::string_view prompt)
         read_line(ignored);
     } else {
         // Borrowed before the prompt shows: the key pressed at it is read
-        // in character mode, never echoed or held for a line. Whatever else
-        // is waiting (a second key, a paste) is dropped: the user has not
-        // seen it used.
+        // in character mode, never echoed or held for a line.
         BorrowedTerminal borrowed(Borrow::key);
         put_prompt(prompt);
         std::fflush(stdout);
         read_key();
-        pushed_back = EOF;
-        ::tcflush(STDIN_FILENO, TCIFLUSH);
     }
 }
 

@@ -241,19 +241,13 @@ std::string temporary_name(const std::string& folder)
 
 #if defined(__linux__)
 // The names of a file's extended attributes, its ACL among them, from list
-// (listxattr or flistxattr); none where the file system keeps none.
+// (listxattr or flistxattr), whose answer the kernel keeps within 64 KiB;
+// none where the file system keeps none.
 template <typename List> std::vector<std::string> attribute_names(List list)
 {
-    std::vector<char> names;
-    ssize_t size;
-    while ((size = list(nullptr, 0)) > 0) {
-        names.resize(static_cast<std::size_t>(size));
-        size = list(names.data(), names.size());
-        if (size >= 0 || errno != ERANGE)
-            break;
-    }
+    std::string names(1 << 16, '\0');
     std::vector<std::string> split;
-    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(split.back().size()) + 1)
+    for (ssize_t at = 0, size = list(names.data(), names.size()); at < size; at += split.back().size() + 1)
         split.emplace_back(names.data() + at);
     return split;
 }
@@ -264,11 +258,9 @@ WriteResult copy_attributes(const std::string& original, int copy)
 {
     const auto wanted =
         attribute_names([&](char* list, std::size_t size) { return ::listxattr(original.c_str(), list, size); });
+    std::string value(1 << 16, '\0'); // the most a value may hold
     for (const std::string& name : wanted) {
-        std::string value(64, '\0');
-        ssize_t size;
-        while ((size = ::getxattr(original.c_str(), name.c_str(), value.data(), value.size())) < 0 && errno == ERANGE)
-            value.resize(value.size() * 4);
+        const ssize_t size = ::getxattr(original.c_str(), name.c_str(), value.data(), value.size());
         if (size < 0 || ::fsetxattr(copy, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0)
             return failed("keeping the extended attribute " + name);
     }

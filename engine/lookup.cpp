@@ -1,7 +1,6 @@
 #include "engine/lookup.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -206,16 +205,13 @@ void WordTable::grow()
 std::size_t WordTable::add(const WordKey& key)
 {
     std::uint64_t& slot = slots_[slot_of(key.hash, key.first, key.word)];
-    if (slot != free_slot) {
-        Word& word = words_[(slot & 0xffffffffu) - 1];
-        ++word.count;
+    if (slot != free_slot)
         return (slot & 0xffffffffu) - 1;
-    }
     // A slot numbers words, and an offset reaches their bytes, in 32 bits.
     if (words_.size() >= 0xffffffffu - 1 || texts_.size() + key.word.size() > 0xffffffffu)
         throw std::bad_alloc();
     const std::size_t number = words_.size();
-    words_.push_back({not_found_yet, key.hash, 1, static_cast<std::uint32_t>(texts_.size()),
+    words_.push_back({not_found_yet, key.hash, static_cast<std::uint32_t>(texts_.size()),
         static_cast<std::uint32_t>(key.word.size()), key.spans});
     texts_.append(key.word);
     if (!key.word.empty())

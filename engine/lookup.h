@@ -59,7 +59,6 @@ public:
     struct Word {
         std::size_t key_pos;
         std::uint64_t hash;
-        std::uint32_t count;  // how often the text has it (only a hint, so it may wrap)
         std::uint32_t offset; // of its bytes, as looked up, in the table's own copy
         std::uint32_t size;
         bool spans;
@@ -71,7 +70,7 @@ public:
     void prefetch(const WordKey& key) const;
     void fetch(const WordKey& key) const;
 
-    // Adds the word (unless it is there), counts it and returns its number.
+    // Adds the word (unless it is there) and returns its number.
     std::size_t add(const WordKey& key);
 
     // The number of a word that was added, or not_found_yet.

@@ -106,6 +106,15 @@ std::string_view result_of(std::size_t key_pos, std::size_t word_size)
                                     : result_at(run.dict_text, key_pos, word_size + 2, run.untranslate);
 }
 
+// Room for an output a quarter longer than a pass's text of size bytes,
+// and the footer that delivery appends, of which as much as the text is
+// mapped at once; a longer one grows as any text does.
+void reserve_output(std::size_t size)
+{
+    const std::size_t start = run.out_text.size() + footer_room;
+    reserve_mapped(run.out_text, start + size + size / 4, start + size);
+}
+
 // The steps of text as walk_steps gives them, each word with its key, handed
 // on some steps after it was walked: the memory its lookup in table needs
 // has been fetched by then, in two steps. An empty text is one step.
@@ -155,23 +164,24 @@ void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd l
 void index_pass(const PassText& text, char prefix)
 {
     WordTable spanning(prefix);
-    if (text.holds_any_of(prefix == '~' ? "_~" : "_"))
+    bool any_plain = true; // a word whose key stands in one segment
+    if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
+        any_plain = false;
         walk_ahead(
             text, prefix, spanning, [] {},
             [&](const WordKey& key) {
                 if (key.spans)
                     spanning.add(key);
+                any_plain = any_plain || !key.spans;
             });
+    }
     spanning.search(run.dict_text);
     // A word with "->~" is rare enough to be looked for before the Quog
     // side of every entry is indexed for it (and the prepared input has
     // none: its '>' stand alone).
-    const SegmentIndex index(prefix, run.dict_text, text.in_memory().find("->~") != std::string_view::npos);
-
-    // Room for a text a quarter longer than this one, of which an eighth more
-    // is mapped at once; a longer one grows as any text does.
-    const std::size_t start = run.out_text.size() + footer_room;
-    reserve_mapped(run.out_text, start + text.size() + text.size() / 4, start + text.size() + text.size() / 8);
+    const SegmentIndex index(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
+        text.in_memory().find("->~") != std::string_view::npos);
+    reserve_output(text.size());
     struct Either {
         const WordTable& spanning;
         const SegmentIndex& index;
@@ -204,17 +214,7 @@ void table_pass(const PassText& text, char prefix)
             steps.push_back(static_cast<std::uint32_t>(table.add(key)) | (capital ? capital_bit : 0));
         });
     table.search(run.dict_text);
-
-    // Each word's result, and from them the size of the output, exactly.
-    const std::vector<WordTable::Word>& words = table.words();
-    std::vector<std::string_view> results(words.size());
-    std::size_t size = run.out_text.size() + footer_room;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        results[i] = result_of(words[i].key_pos, words[i].size);
-        size += words[i].count * ((words[i].key_pos == not_found_yet ? words[i].size : results[i].size()) + 1);
-    }
-    reserve_mapped(
-        run.out_text, size + static_cast<std::size_t>(std::count(steps.begin(), steps.end(), line_end_step)));
+    reserve_output(text.size());
 
     std::string word;
     for (const std::uint32_t step : steps) {
@@ -223,11 +223,11 @@ void table_pass(const PassText& text, char prefix)
             continue;
         }
         // The word as written: as looked up, with this step's capital.
-        const std::size_t number = step & ~capital_bit;
-        word = table.text_of(words[number]);
+        const WordTable::Word& found = table.words()[step & ~capital_bit];
+        word = table.text_of(found);
         if ((step & capital_bit) != 0)
             word.front() = static_cast<char>(word.front() - ('a' - 'A'));
-        emit_word(run.out_text, word, words[number].key_pos, results[number]);
+        emit_word(run.out_text, word, found.key_pos, result_of(found.key_pos, found.size));
     }
 }
 

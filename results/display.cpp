@@ -42,13 +42,6 @@ int lines_per_page()
 
 } // namespace
 
-std::string close_up(std::string_view text)
-{
-    std::string closed(text.size(), '\0');
-    closed.resize(close_up_into(text.data(), text.size(), closed.data()));
-    return closed;
-}
-
 void close_up_in_place(std::string& text)
 {
     text.resize(close_up_into(text.data(), text.size(), text.data()));

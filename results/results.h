@@ -19,9 +19,8 @@ bool extend_dictionary();
 // "Your (un)translation follows ..." and a key wait.
 void announce_translation();
 
-// text with every padded punctuation mark (space, mark, space) closed up
-// to the mark alone: as a copy, or in place.
-std::string close_up(std::string_view text);
+// Closes up every padded punctuation mark (space, mark, space) of text to
+// the mark alone.
 void close_up_in_place(std::string& text);
 
 // The footer appended to the text before it is written.

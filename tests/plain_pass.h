@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "results/results.h"
 #include "state/run_state.h"
 
 inline std::ptrdiff_t plain_find(std::string_view haystack, std::string_view needle)
@@ -131,4 +132,11 @@ inline std::string prepare_text(std::string_view raw)
     preparation.append(raw);
     preparation.finish();
     return prepared;
+}
+
+// The program's own closing up, on a copy.
+inline std::string close_up(std::string text)
+{
+    close_up_in_place(text);
+    return text;
 }

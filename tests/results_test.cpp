@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "plain_pass.h"
 #include "state/run_state.h"
 #include "test_support.h"
 
