@@ -26,10 +26,7 @@ void show_banner()
 {
     set_attribute(colour_bold);
     set_foreground(colour_blue);
-    put_text("\n");
-    put_text("\nQuog Speak Version ");
-    put_text(version_text);
-    put_text(" - word by word, from the quogtran makers");
+    put_text("\n\nQuog Speak Version " + std::string(version_text) + " - word by word, from the quogtran makers");
     set_attribute(colour_normal);
 }
 

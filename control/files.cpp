@@ -288,7 +288,7 @@ public:
         for (int tries = 0; tries < 100 && !fd_.is_open(); ++tries) {
             name_ = temporary_name(folder);
             const SignalsHeld held;
-            fd_.adopt(::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode));
+            fd_ = Descriptor(::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode));
             error_ = errno;
             if (fd_.is_open())
                 temporary_in_progress.store(name_.c_str());
@@ -315,11 +315,7 @@ public:
     // the one it replaces, before a byte of it is written.
     WriteResult take_rights_of(const std::string& original, const struct stat& info) const
     {
-        struct stat mine;
-        if (::fstat(fd_.get(), &mine) != 0)
-            return failed("examining the new file");
-        if ((mine.st_uid != info.st_uid || mine.st_gid != info.st_gid) &&
-            ::fchown(fd_.get(), info.st_uid, info.st_gid) != 0)
+        if (::fchown(fd_.get(), info.st_uid, info.st_gid) != 0)
             return failed("keeping the owner");
         // After the owner: a change of owner may clear the set-id bits.
         if (::fchmod(fd_.get(), info.st_mode & 07777) != 0)
@@ -409,13 +405,6 @@ WriteResult lock(int fd, const std::string& name)
 }
 
 } // namespace
-
-void Descriptor::adopt(int fd)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
 
 std::optional<FileIdentity> identify_file(const std::string& name)
 {
@@ -528,14 +517,10 @@ void remove_temporary_file_now()
 
 std::string read_failure(ReadStatus status, const std::string& name)
 {
-    switch (status) {
-    case ReadStatus::cant_read:
-        return "\nCan't read " + name + "\n";
-    case ReadStatus::no_memory:
-        return "\nNot enough memory to read " + name + "\n";
-    default:
-        return "\nCan't open " + name + "\n";
-    }
+    const char* const what = status == ReadStatus::cant_read ? "\nCan't read "
+        : status == ReadStatus::no_memory                    ? "\nNot enough memory to read "
+                                                             : "\nCan't open ";
+    return what + name + "\n";
 }
 
 std::string write_failure(const std::string& name, const WriteFailure& failure)

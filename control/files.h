@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Owns a file descriptor: closed when it goes, unless closed before.
 class Descriptor {
@@ -20,8 +21,12 @@ public:
 
     int get() const { return fd_; }
     bool is_open() const { return fd_ >= 0; }
-    // Closes the descriptor held, if any, and holds fd instead.
-    void adopt(int fd);
+    // Takes other's descriptor, closing its own.
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     // Closes now, saying whether the close succeeded: a failed close may
     // be the first news of a failed write.
     bool close();

@@ -39,19 +39,12 @@ void read_typed_options()
 void read_argument_options(int argc, const char* const* argv)
 {
     for (int i = 1; i < argc - 1; ++i) {
+        // Only the letter after the '-' counts, in either case.
         const std::string_view option = argv[i];
-        if (option.size() < 2 || option[0] != '-')
+        const char letter = option.size() < 2 || option[0] != '-' ? '\0' : lower_ascii(option[1]);
+        if (letter != 'u' && letter != 'v')
             show_usage();
-        switch (lower_ascii(option[1])) {
-        case 'u':
-            run.untranslate = true;
-            break;
-        case 'v':
-            run.verbose = true;
-            break;
-        default:
-            show_usage();
-        }
+        (letter == 'u' ? run.untranslate : run.verbose) = true;
     }
     run.in_name = argv[argc - 1];
 }

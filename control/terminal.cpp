@@ -79,17 +79,15 @@ bool borrow(Borrow kind)
     return true;
 }
 
-bool output_is_file()
-{
-    struct stat info;
-    return ::fstat(STDOUT_FILENO, &info) == 0 && S_ISREG(info.st_mode);
-}
-
 } // namespace
 
 bool terminal_is_ours_to_borrow()
 {
-    static const bool ours = ::isatty(STDIN_FILENO) && (::isatty(STDOUT_FILENO) || output_is_file());
+    static const bool ours = [] {
+        struct stat output;
+        return ::isatty(STDIN_FILENO) &&
+            (::isatty(STDOUT_FILENO) || (::fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode)));
+    }();
     return ours;
 }
 

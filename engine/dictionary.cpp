@@ -50,12 +50,13 @@ std::optional<std::string> load_dictionary(const std::string& name)
             reserve_mapped(contents, size);
             return true;
         });
-    if (status == ReadStatus::cant_open && name == first_dictionary)
-        die(read_failure(status, name) + "The dictionary " + name +
-            " is looked for in the current folder; the installed examples are in " + std::string(examples_folder) +
-            "\n");
+    // Without quogo.dic, where to look and where examples are help.
     if (status != ReadStatus::ok)
-        die(read_failure(status, name));
+        die(read_failure(status, name) +
+            (status == ReadStatus::cant_open && name == first_dictionary ? "The dictionary " + name +
+                        " is looked for in the current folder; the installed examples are in " +
+                        std::string(examples_folder) + "\n"
+                                                                         : ""));
     std::optional<std::string> next = take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
     return next;

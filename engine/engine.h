@@ -27,7 +27,6 @@ public:
     static PassText prepared_input();
 
     std::size_t size() const { return size_; } // read from a file: the file's size
-    bool from_file() const { return from_file_; }
     std::string_view in_memory() const { return text_; }
     bool holds_any_of(std::string_view bytes) const;
     void pieces(const std::function<void(std::string_view)>& take) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <set>
 #include <string>
 
 #include "control/console.h"
@@ -116,11 +117,6 @@ SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
     });
 }
 
-void SegmentIndex::prefetch(const WordKey& key) const
-{
-    __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]);
-}
-
 void SegmentIndex::fetch(const WordKey& key) const
 {
     const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
@@ -151,11 +147,6 @@ std::size_t SegmentIndex::find(const WordKey& key) const
 }
 
 WordTable::WordTable(char prefix) : prefix_(prefix), slots_(1024, free_slot) { }
-
-void WordTable::prefetch(const WordKey& key) const
-{
-    __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]);
-}
 
 void WordTable::fetch(const WordKey& key) const
 {
@@ -265,25 +256,20 @@ void WordTable::search_segments(std::string_view dict)
 
 void WordTable::search_spanning(std::string_view dict)
 {
-    // The lengths the spanning words' keys have.
-    std::vector<bool> length_there;
+    // The lengths the spanning words' keys have, and base to their powers.
+    std::set<std::size_t> lengths;
     for (const Word& word : words_)
-        if (word.spans) {
-            length_there.resize(std::max<std::size_t>(length_there.size(), word.size + 3));
-            length_there[word.size + 2] = true;
-        }
-    std::vector<std::size_t> lengths;
-    std::vector<std::uint64_t> powers; // base to the power of each length
+        if (word.spans)
+            lengths.insert(word.size + 2);
+    std::vector<std::pair<std::size_t, std::uint64_t>> powers;
     std::uint64_t power = 1;
-    for (std::size_t length = 0; length < length_there.size(); ++length, power *= base)
-        if (length_there[length]) {
-            lengths.push_back(length);
-            powers.push_back(power);
-        }
+    for (std::size_t length = 0; length <= *lengths.rbegin(); ++length, power *= base)
+        if (lengths.count(length) != 0)
+            powers.emplace_back(length, power);
 
     // H of the last bytes, enough of them for the longest key.
     std::size_t ring_size = 1;
-    while (ring_size <= lengths.back())
+    while (ring_size <= *lengths.rbegin())
         ring_size *= 2;
     std::vector<std::uint64_t> ring(ring_size, 0);
     const std::size_t mask = ring_size - 1;
@@ -294,18 +280,20 @@ void WordTable::search_spanning(std::string_view dict)
         if (dict[end] != '_')
             continue;
         // Each key that ends at this underscore, for each length there is.
-        for (std::size_t l = 0; l < lengths.size() && lengths[l] <= end + 1; ++l) {
-            const std::size_t start = end + 1 - lengths[l];
+        for (const auto& [length, power_of_length] : powers) {
+            if (length > end + 1)
+                break;
+            const std::size_t start = end + 1 - length;
             if (dict[start] != prefix_)
                 continue;
             // The words whose keys hash as the bytes from start do.
-            const std::uint64_t hash = mix(h - ring[start & mask] * powers[l]);
+            const std::uint64_t hash = mix(h - ring[start & mask] * power_of_length);
             const std::size_t slots = slots_.size() - 1;
             for (std::size_t at = hash & slots; slots_[at] != free_slot; at = (at + 1) & slots) {
                 if (tag_of(slots_[at]) != tag_of(hash))
                     continue;
                 Word& word = words_[(slots_[at] & 0xffffffffu) - 1];
-                if (word.spans && word.key_pos == not_found_yet && word.size + 2 == lengths[l] &&
+                if (word.spans && word.key_pos == not_found_yet && word.size + 2 == length &&
                     text_of(word) == dict.substr(start + 1, word.size))
                     word.key_pos = start;
             }

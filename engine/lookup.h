@@ -41,7 +41,7 @@ public:
     SegmentIndex(char prefix, std::string_view dict, bool with_arrows);
     // Fetch the memory that find will need, the first part a little before
     // the second, so that a stream of lookups need not wait for it.
-    void prefetch(const WordKey& key) const;
+    void prefetch(const WordKey& key) const { __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]); }
     void fetch(const WordKey& key) const;
     // Where the key of a word that spans no segments first stands.
     std::size_t find(const WordKey& key) const;
@@ -67,7 +67,7 @@ public:
     explicit WordTable(char prefix);
 
     // Fetch the memory that add and find will need, in two parts.
-    void prefetch(const WordKey& key) const;
+    void prefetch(const WordKey& key) const { __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]); }
     void fetch(const WordKey& key) const;
 
     // Adds the word (unless it is there) and returns its number.

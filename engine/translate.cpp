@@ -16,11 +16,6 @@ namespace {
 // that appending it does not copy the whole text.
 constexpr std::size_t footer_room = 256;
 
-bool is_upper(char ch)
-{
-    return ch >= 'A' && ch <= 'Z';
-}
-
 // The steps of a pass over text: a line end (a word's space LF, or a bare
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
@@ -75,9 +70,7 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
 
 void report_word(std::string_view word, std::string_view result_and_space)
 {
-    put_text(std::string(word) + " -> ");
-    put_text(result_and_space);
-    put_text("\n");
+    put_text(std::string(word) + " -> " + std::string(result_and_space) + "\n");
     pause_ticks(200);
 }
 
@@ -93,7 +86,8 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos, std
     }
     const std::size_t start = out.size();
     out.append(result);
-    if (!word.empty() && is_upper(word.front()) && out.size() > start && out[start] >= 'a' && out[start] <= 'z')
+    if (!word.empty() && lower_ascii(word.front()) != word.front() && out.size() > start && out[start] >= 'a' &&
+        out[start] <= 'z')
         out[start] = static_cast<char>(out[start] - ('a' - 'A'));
     out.push_back(' ');
     if (run.verbose)
@@ -210,7 +204,7 @@ void table_pass(const PassText& text, char prefix)
     walk_ahead(
         text, prefix, table, [&] { steps.push_back(line_end_step); },
         [&](const WordKey& key) {
-            const bool capital = !key.word.empty() && is_upper(key.word.front());
+            const bool capital = !key.word.empty() && key.first != key.word.front();
             steps.push_back(static_cast<std::uint32_t>(table.add(key)) | (capital ? capital_bit : 0));
         });
     table.search(run.dict_text);
@@ -248,14 +242,8 @@ void run_pass(const PassText& text)
 
 void translate_pass(const PassText& text)
 {
-    put_text("\n\n");
-    put_text("Now using the ");
-    put_text(run.dict_name);
-    put_text(" dictionary.");
-    put_text("\n\nPlease be patient while I ");
-    if (run.untranslate)
-        put_text("un");
-    put_text("translate ...\n\n");
+    put_text("\n\nNow using the " + run.dict_name + " dictionary.\n\nPlease be patient while I " +
+        (run.untranslate ? "un" : "") + "translate ...\n\n");
     run_pass(text);
 }
 

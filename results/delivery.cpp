@@ -8,15 +8,9 @@
 
 std::string footer_text()
 {
-    std::string footer = run.untranslate ? "\nUntranslation by " : "\nTranslation by ";
-    footer += "Quog Speak Version ";
-    footer += version_text;
-    footer += "\n";
-    footer += "The dishunary contains ";
-    footer += std::to_string(run.word_count);
-    footer += " wurds.\n";
-    footer += line_end_text;
-    return footer;
+    return std::string(run.untranslate ? "\nUntranslation by " : "\nTranslation by ") + "Quog Speak Version " +
+        std::string(version_text) + "\nThe dishunary contains " + std::to_string(run.word_count) + " wurds.\n" +
+        std::string(line_end_text);
 }
 
 OutputNames output_names(std::string_view input_name, bool untranslating)
@@ -73,15 +67,6 @@ void write_output(const std::string& name, std::string_view text, std::vector<st
         kept.push_back("The earlier " + name + " is kept as " + kept_as + ".\n");
 }
 
-void show_closing_line(const OutputNames& names)
-{
-    put_text("\n");
-    set_attribute(colour_bold);
-    set_foreground(colour_white);
-    put_text("\nSee " + names.first + " and " + names.second + " for output.\n\n");
-    set_attribute(colour_normal);
-}
-
 } // namespace
 
 void deliver_results()
@@ -98,7 +83,11 @@ void deliver_results()
     std::vector<std::string> kept;
     write_output(names.first, run.out_text, kept);
     write_output(names.second, run.out_text, kept);
-    show_closing_line(names);
+    put_text("\n");
+    set_attribute(colour_bold);
+    set_foreground(colour_white);
+    put_text("\nSee " + names.first + " and " + names.second + " for output.\n\n");
+    set_attribute(colour_normal);
     for (const std::string& line : kept)
         put_text(line);
 }

@@ -231,12 +231,11 @@ void report_additions(const std::string& group, const std::optional<Failure>& di
 {
     set_attribute(colour_bold);
     set_foreground(colour_red);
-    put_text(dictionary_failure ? "\nYour word(s) could not be added to the dictionary!"
-                                : "\nYour word(s) have been added to the dictionary!");
-    put_text("\nPlease e-mail them to the Quog Speak makers so that everyone gets them");
-    put_text("\n(quog-words@quogtran.example) ");
-    put_text("the following message:\n");
-    put_text("\n" + group + "\n");
+    put_text(std::string(dictionary_failure ? "\nYour word(s) could not be added to the dictionary!"
+                                            : "\nYour word(s) have been added to the dictionary!") +
+        "\nPlease e-mail them to the Quog Speak makers so that everyone gets them"
+        "\n(quog-words@quogtran.example) the following message:\n\n" +
+        group + "\n");
     std::string kept_as;
     const std::optional<Failure> message_failure = save_in_message_file(group, kept_as);
     if (!message_failure)
