@@ -374,9 +374,9 @@ TEST(Run, AFailedWriteIsReportedAndTheRunFails)
 TEST(Run, AConsoleThatCannotBeWrittenFailsTheRun)
 {
     const bool traceable = std::system("strace -V >/dev/null 2>&1") == 0;
-    for (const std::string how :
-        {">/dev/full", "strace -qq -o /dev/null -e trace=write -e inject=write:error=EIO:when=1"}) {
-        if (how.rfind("strace", 0) == 0 && !traceable) {
+    for (const std::string how : {">/dev/full", // the leak check cannot run under strace
+             "ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e trace=write -e inject=write:error=EIO:when=1"}) {
+        if (how[0] != '>' && !traceable) {
             std::printf("skipped: no strace to make a write fail\n");
             continue;
         }

@@ -18,3 +18,16 @@ execute_process(COMMAND "${STAGE}/usr/local/bin/quogtran" --version INPUT_FILE /
 if(NOT status EQUAL 0 OR NOT version STREQUAL "quogtran ${VERSION_TEXT}\n")
   message(FATAL_ERROR "the installed program does not run: ${status} ${version}")
 endif()
+
+# Every path under share/doc/quogtran that README and the manual name is
+# there after the install.
+foreach(doc README.md quogtran.1)
+  file(READ "${SOURCE_DIR}/${doc}" text)
+  string(REGEX MATCHALL "/usr/local/share/doc/quogtran[A-Za-z0-9/._-]*" paths "${text}")
+  foreach(path ${paths})
+    string(REGEX REPLACE "[/.]+$" "" path "${path}")
+    if(NOT EXISTS "${STAGE}${path}")
+      message(FATAL_ERROR "${doc} names ${path}, which the install does not make")
+    endif()
+  endforeach()
+endforeach()
