@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/console.h"
+#include "control/driver.h"
 #include "control/files.h"
 #include "control/options.h"
 #include "control/signals.h"

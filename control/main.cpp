@@ -1,10 +1,7 @@
 #include <new>
 
 #include "control/console.h"
-
-// The whole run, from start-up to the closing line; every failure ends the
-// process on the spot, so returning means the run is complete.
-void run_quogtran(int argc, const char* const* argv);
+#include "control/driver.h"
 
 int main(int argc, char** argv)
 {

@@ -50,9 +50,7 @@ namespace {
 // output's place is the user's own, and is kept.
 bool written_here(std::string_view tail)
 {
-    constexpr std::string_view ending = " wurds.\n\n";
-    return tail.size() >= ending.size() && tail.substr(tail.size() - ending.size()) == ending &&
-        tail.find("ranslation by Quog Speak Version ") != std::string_view::npos;
+    return tail.ends_with(" wurds.\n\n") && tail.find("ranslation by Quog Speak Version ") != std::string_view::npos;
 }
 
 // Each output is replaced whole, so an interrupted run leaves the files of

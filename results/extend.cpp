@@ -216,8 +216,7 @@ std::optional<Failure> save_in_message_file(const std::string& group, std::strin
         return Failure{std::move(why), true};
     // A message file of this program's holds one group.
     const auto written_here = [](std::string_view tail) {
-        return tail.size() >= 2 && tail.substr(tail.size() - 2) == "\";" &&
-            tail.find("x+=\"") != std::string_view::npos;
+        return tail.ends_with("\";") && tail.find("x+=\"") != std::string_view::npos;
     };
     if (const WriteResult failure = replace_file(name, group, written_here, &kept_as))
         return writing(name, *failure);
