@@ -5,16 +5,6 @@
 #include "control/terminal.h"
 #include "state/run_state.h"
 
-std::string usage_text()
-{
-    return "\nTranslate English to Quog Speak "
-           "or \"Untranslate\" Quog Speak to English"
-           "\n\nUsage: quogtran -v -u filename.typ"
-           "\n-v gives verbose reporting"
-           "\n-u \"untranslate\" Quog Speak to English"
-           "\nDefault is translate English to Quog Speak";
-}
-
 std::string help_text()
 {
     return "Usage: quogtran [-v] [-u] FILE\n"
@@ -48,7 +38,11 @@ std::string help_text()
 
 void show_usage()
 {
-    put_text(usage_text());
+    put_text("\nTranslate English to Quog Speak or \"Untranslate\" Quog Speak to English"
+             "\n\nUsage: quogtran -v -u filename.typ"
+             "\n-v gives verbose reporting"
+             "\n-u \"untranslate\" Quog Speak to English"
+             "\nDefault is translate English to Quog Speak");
     wait_key(strike_any_key);
     end_process(exit_failure);
 }

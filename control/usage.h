@@ -5,9 +5,6 @@
 #include <string>
 #include <string_view>
 
-// The lines of the usage screen, each after its line end.
-std::string usage_text();
-
 // What --help prints: synopsis, options, files and exit statuses.
 std::string help_text();
 

@@ -95,7 +95,7 @@ WordKey key_of(char prefix, std::string_view word, bool spans)
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
 {
     const auto indexed = [&](std::string_view segment) {
-        return segment.find(' ') == std::string_view::npos && (with_arrows || !segment.starts_with("->~"));
+        return !segment.starts_with(' ') && !segment.ends_with(' ') && (with_arrows || !segment.starts_with("->~"));
     };
     std::size_t count = 0;
     for_each_segment(prefix, dict, [&](std::size_t, std::string_view segment) { count += indexed(segment) ? 1 : 0; });

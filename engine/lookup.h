@@ -36,8 +36,8 @@ WordKey key_of(char prefix, std::string_view word, bool spans);
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {
 public:
-    // Segments that hold a space are left out, as no word does, and so are
-    // those that begin with "->~" unless with_arrows.
+    // Segments that begin or end with a space are left out, as no word holds
+    // one, and so are those that begin with "->~" unless with_arrows.
     SegmentIndex(char prefix, std::string_view dict, bool with_arrows);
     // Fetch the memory that find will need, the first part a little before
     // the second, so that a stream of lookups need not wait for it.

@@ -120,7 +120,9 @@ bool PassText::holds_any_of(std::string_view bytes) const
         return text_.find_first_of(bytes) != std::string_view::npos;
     // Preparation leaves these bytes as they are, so the file tells.
     bool found = false;
-    read_input([&](std::string_view chunk) { found = found || chunk.find_first_of(bytes) != std::string_view::npos; });
+    read_input([&](std::string_view chunk) {
+        found = found || std::any_of(bytes.begin(), bytes.end(), [&](char b) { return chunk.find(b) != chunk.npos; });
+    });
     return found;
 }
 

@@ -34,8 +34,9 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
 int lines_per_page()
 {
     constexpr int most = 20;
+    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
     winsize size{};
-    if (!::isatty(STDOUT_FILENO) || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0)
+    if (!terminal || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0)
         return most;
     return std::clamp(size.ws_row - 2, 1, most);
 }
