@@ -98,11 +98,7 @@ ReadStatus read_chunks(int fd, bool from_start, const std::function<void(std::st
 std::string directory_of(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    return slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1)); // "/x" is in "/"
 }
 
 // A link that another user put in a shared folder (sticky and writable by

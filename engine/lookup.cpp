@@ -146,7 +146,10 @@ std::size_t SegmentIndex::find(const WordKey& key) const
     return not_found_yet;
 }
 
-WordTable::WordTable(char prefix) : prefix_(prefix), slots_(1024, free_slot) { }
+WordTable::WordTable(char prefix, std::size_t text_size) : prefix_(prefix), slots_(1024, free_slot)
+{
+    texts_.reserve(text_size);
+}
 
 void WordTable::fetch(const WordKey& key) const
 {
@@ -186,7 +189,8 @@ void WordTable::grow()
     for (const std::uint64_t slot : old) {
         if (slot == free_slot)
             continue;
-        std::size_t at = words_[(slot & 0xffffffffu) - 1].hash & mask;
+        const Word& word = words_[(slot & 0xffffffffu) - 1];
+        std::size_t at = key_of(prefix_, text_of(word), word.spans != 0).hash & mask;
         while (slots_[at] != free_slot)
             at = (at + 1) & mask;
         slots_[at] = slot;
@@ -198,12 +202,12 @@ std::size_t WordTable::add(const WordKey& key)
     std::uint64_t& slot = slots_[slot_of(key.hash, key.first, key.word)];
     if (slot != free_slot)
         return (slot & 0xffffffffu) - 1;
-    // A slot numbers words, and an offset reaches their bytes, in 32 bits.
-    if (words_.size() >= 0xffffffffu - 1 || texts_.size() + key.word.size() > 0xffffffffu)
+    // A slot numbers words in 32 bits; an offset and a size take 31.
+    if (words_.size() >= 0xffffffffu - 1 || texts_.size() + key.word.size() > 0x7fffffffu)
         throw std::bad_alloc();
     const std::size_t number = words_.size();
-    words_.push_back({not_found_yet, key.hash, static_cast<std::uint32_t>(texts_.size()),
-        static_cast<std::uint32_t>(key.word.size()), key.spans});
+    words_.push_back({not_found_yet, static_cast<std::uint32_t>(texts_.size()),
+        static_cast<std::uint32_t>(key.word.size()), key.spans ? 1u : 0u});
     texts_.append(key.word);
     if (!key.word.empty())
         texts_[words_.back().offset] = key.first;
@@ -233,6 +237,15 @@ void WordTable::search(std::string_view dict)
         search_segments(dict);
     if (any_spanning_)
         search_spanning(dict);
+}
+
+void WordTable::keep_found()
+{
+    WordTable found(prefix_);
+    for (const Word& word : words_)
+        if (word.key_pos != not_found_yet)
+            found.words_[found.add(key_of(prefix_, text_of(word), word.spans != 0))].key_pos = word.key_pos;
+    *this = std::move(found);
 }
 
 void WordTable::search_segments(std::string_view dict)
@@ -293,7 +306,7 @@ void WordTable::search_spanning(std::string_view dict)
                 if (tag_of(slots_[at]) != tag_of(hash))
                     continue;
                 Word& word = words_[(slots_[at] & 0xffffffffu) - 1];
-                if (word.spans && word.key_pos == not_found_yet && word.size + 2 == length &&
+                if (word.spans && word.key_pos == not_found_yet && std::size_t{word.size} + 2 == length &&
                     text_of(word) == dict.substr(start + 1, word.size))
                     word.key_pos = start;
             }

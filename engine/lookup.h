@@ -58,13 +58,14 @@ class WordTable {
 public:
     struct Word {
         std::size_t key_pos;
-        std::uint64_t hash;
         std::uint32_t offset; // of its bytes, as looked up, in the table's own copy
-        std::uint32_t size;
-        bool spans;
+        std::uint32_t size : 31;
+        std::uint32_t spans : 1;
     };
 
-    explicit WordTable(char prefix);
+    // Room for the words' bytes is set aside for a text of text_size bytes
+    // at once (the memory is taken as it is used), so that it never moves.
+    explicit WordTable(char prefix, std::size_t text_size = 0);
 
     // Fetch the memory that add and find will need, in two parts.
     void prefetch(const WordKey& key) const { __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]); }
@@ -78,6 +79,8 @@ public:
 
     // Finds each word's key in dict, setting key_pos where it first occurs.
     void search(std::string_view dict);
+    // Forgets the words search did not find, renumbering the others.
+    void keep_found();
 
     const std::vector<Word>& words() const { return words_; }
     // The word as looked up: its first byte in lower case when a capital.

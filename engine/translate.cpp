@@ -68,12 +68,6 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
     return dict.substr(begin, end - begin);
 }
 
-void report_word(std::string_view word, std::string_view result_and_space)
-{
-    put_text(std::string(word) + " -> " + std::string(result_and_space) + "\n");
-    pause_ticks(200);
-}
-
 // Emits one word: the result of its key found at key_pos, with the word's
 // capital when the result begins with a small letter, or when the key was
 // not found the word as written; then a space.
@@ -90,8 +84,10 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos, std
         out[start] <= 'z')
         out[start] = static_cast<char>(out[start] - ('a' - 'A'));
     out.push_back(' ');
-    if (run.verbose)
-        report_word(word, std::string_view(out).substr(start));
+    if (run.verbose) {
+        put_text(std::string(word) + " -> " + out.substr(start) + "\n");
+        pause_ticks(200);
+    }
 }
 
 std::string_view result_of(std::size_t key_pos, std::size_t word_size)
@@ -157,9 +153,10 @@ void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd l
 // may span segments are found together first.
 void index_pass(const PassText& text, char prefix)
 {
-    WordTable spanning(prefix);
+    const bool any_spanning = text.holds_any_of(prefix == '~' ? "_~" : "_");
+    WordTable spanning(prefix, any_spanning ? text.size() : 0);
     bool any_plain = true; // a word whose key stands in one segment
-    if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
+    if (any_spanning) {
         any_plain = false;
         walk_ahead(
             text, prefix, spanning, [] {},
@@ -170,6 +167,7 @@ void index_pass(const PassText& text, char prefix)
             });
     }
     spanning.search(run.dict_text);
+    spanning.keep_found(); // a word not found is written as it stands
     // A word with "->~" is rare enough to be looked for before the Quog
     // side of every entry is indexed for it (and the prepared input has
     // none: its '>' stand alone).
@@ -187,7 +185,7 @@ void index_pass(const PassText& text, char prefix)
         [&](const WordKey& key) {
             const std::size_t number = key.spans ? spanning.find(key) : not_found_yet;
             const std::size_t key_pos = !key.spans ? index.find(key)
-                : number == not_found_yet          ? not_found_yet // the file changed since
+                : number == not_found_yet          ? not_found_yet // not in the dictionary
                                                    : spanning.words()[number].key_pos;
             emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
         });
@@ -199,7 +197,7 @@ void table_pass(const PassText& text, char prefix)
 {
     constexpr std::uint32_t line_end_step = 0xffffffffu;
     constexpr std::uint32_t capital_bit = 0x80000000u;
-    WordTable table(prefix);
+    WordTable table(prefix, text.size());
     std::vector<std::uint32_t> steps; // each word's number in the table and capital, or a line end
     walk_ahead(
         text, prefix, table, [&] { steps.push_back(line_end_step); },
@@ -234,10 +232,7 @@ void run_pass(const PassText& text)
     // bytes).
     const char prefix = run.untranslate ? '~' : '_';
     const auto underscores = static_cast<std::size_t>(std::count(run.dict_text.begin(), run.dict_text.end(), '_'));
-    if (underscores < text.size() / 3)
-        index_pass(text, prefix);
-    else
-        table_pass(text, prefix);
+    (underscores < text.size() / 3 ? index_pass : table_pass)(text, prefix);
 }
 
 void translate_pass(const PassText& text)

@@ -99,8 +99,7 @@ std::string refusal(std::string_view line, const Group& group)
 {
     if (holds_control_byte(line))
         return "Not added: a line can't hold control characters";
-    const std::optional<Pair> pair = split_pair(line);
-    if (pair) {
+    if (const std::optional<Pair> pair = split_pair(line)) {
         const std::string why = pair_refusal(*pair, group);
         return why.empty() ? why : "Not added: " + why;
     }
@@ -175,8 +174,7 @@ std::string with_group(const std::string& on_disk, std::string_view group)
     std::string extended = on_disk;
     if (!on_disk.empty() && on_disk.back() != '\n' && on_disk.back() != '\r')
         extended += line_end;
-    extended += group;
-    extended += line_end;
+    extended.append(group).append(line_end);
     return extended;
 }
 
@@ -200,9 +198,9 @@ std::optional<Failure> save_in_dictionary(Group& group)
                 return std::nullopt;
             return with_group(on_disk, group_text(group));
         });
-    if (!failure)
-        return std::nullopt;
-    return writing(run.dict_name, *failure);
+    if (failure)
+        return writing(run.dict_name, *failure);
+    return std::nullopt;
 }
 
 // The message file must not be a file this run reads.

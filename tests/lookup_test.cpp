@@ -46,6 +46,14 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
         "snek_ _snake", "", "~cat", "cat_", "_cat", "_cat_"};
     for (const std::string& dict : dicts)
         expect_plain_answers(dict, words);
+    // Thousands of words whose keys span segments, each found, in a text long enough to be looked up as it goes.
+    std::string many;
+    std::vector<std::string> spanning;
+    for (int n = 0; n < 2000; ++n) {
+        spanning.push_back("w" + std::to_string(n) + "_xxxxxxxxxxxxxxxxxxxxxxxx");
+        many += "_" + spanning.back() + "_->~q" + std::to_string(n) + "_ ";
+    }
+    expect_plain_answers(many, spanning);
 }
 
 // Random dictionaries from small alphabets rich in the bytes that matter,
