@@ -187,7 +187,8 @@ void pause_ticks(int n)
 {
     // A sleep, not a busy loop: nobody is kept from the processor, and
     // nobody waits at all when the report goes to a file.
-    if (!::isatty(STDOUT_FILENO))
+    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+    if (!terminal)
         return;
     const long long nanoseconds = 5LL * n * n * n / 8;
     const timespec pause{

@@ -77,13 +77,6 @@ template <typename Visit> void for_each_segment(char prefix, std::string_view di
     }
 }
 
-// Reserves room for count items and maps it at once.
-template <typename T> void reserve_mapped(std::vector<T>& items, std::size_t count)
-{
-    items.reserve(count);
-    map_now(items.data(), items.capacity() * sizeof(T));
-}
-
 } // namespace
 
 WordKey key_of(char prefix, std::string_view word, bool spans)
