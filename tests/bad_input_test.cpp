@@ -50,15 +50,6 @@ std::string big_dictionary()
     return dict;
 }
 
-std::string repeated(const std::string& piece, std::size_t times)
-{
-    std::string text;
-    text.reserve(piece.size() * times);
-    for (std::size_t i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
 const std::string cat = "_cat_->~kat_";
 
 // Makes the folder shared, as /tmp is (sticky and writable by all), and

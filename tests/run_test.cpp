@@ -18,14 +18,6 @@ const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
 const std::string loaded = "\nLoading dictionary ... Dictionary loaded!";
 const std::string follows = "\n\nYour (un)translation follows ...\n\nStrike Any Key ...\n";
 
-std::string repeated_words(const std::string& word, int times)
-{
-    std::string text;
-    for (int i = 0; i < times; ++i)
-        text += word;
-    return text;
-}
-
 // text without its colour escapes.
 std::string without_escapes(std::string text)
 {
@@ -169,7 +161,7 @@ TEST(Run, AVerboseReportCostsNoProcessorTime)
 {
     Sandbox box;
     box.write("quogo.dic", two_words);
-    box.write("story.txt", repeated_words("cat ", 200) + "\n");
+    box.write("story.txt", repeated("cat ", 200) + "\n");
     const auto processor_seconds = [&](const std::vector<std::string>& args) {
         rusage before{};
         rusage after{};

@@ -55,6 +55,15 @@ int count_of(const std::string& haystack, const std::string& needle)
     return count;
 }
 
+std::string repeated(const std::string& piece, std::size_t times)
+{
+    std::string text;
+    text.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
 namespace {
 std::string quoted(const std::string& text)
 {

@@ -69,3 +69,6 @@ std::string footer(long words, bool untranslating = false);
 
 // How often needle occurs in haystack.
 int count_of(const std::string& haystack, const std::string& needle);
+
+// piece, times over.
+std::string repeated(const std::string& piece, std::size_t times);
