@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,18 @@ std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle)
         return not_found;
     const std::size_t at = haystack.find(needle);
     return at == std::string_view::npos ? not_found : static_cast<std::ptrdiff_t>(at);
+}
+
+std::size_t count_of(std::string_view text, char ch)
+{
+    std::size_t count = 0;
+    for (std::size_t block = 0; block < text.size(); block += 255) {
+        std::uint8_t tally = 0;
+        for (const char byte : text.substr(block, 255))
+            tally = static_cast<std::uint8_t>(tally + (byte == ch ? 1 : 0));
+        count += tally;
+    }
+    return count;
 }
 
 void put_text(std::string_view text)
@@ -133,8 +146,10 @@ bool read_line(std::string& line)
 void wait_key(std::string_view prompt)
 {
     if (!input_is_terminal()) {
+        // Once input has ended nobody is waiting to read the page first.
         put_prompt(prompt);
-        std::fflush(stdout);
+        if (std::feof(stdin) == 0)
+            std::fflush(stdout);
         read_byte();
     } else if (!terminal_is_ours_to_borrow()) {
         put_prompt(prompt);

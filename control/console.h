@@ -18,6 +18,10 @@ constexpr int exit_failure = 1;
 // non-empty haystack and nowhere in an empty one.
 std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
 
+// How many bytes of text are ch: counted in blocks whose tallies fit a
+// byte, which the compiler turns into wide compares.
+std::size_t count_of(std::string_view text, char ch);
+
 // The one case folding of the program: A-Z to a-z, every other byte as it is.
 inline char lower_ascii(char ch)
 {

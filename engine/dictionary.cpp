@@ -8,7 +8,10 @@
 
 void drop_line_ends(std::string& text)
 {
-    text.erase(std::remove_if(text.begin(), text.end(), [](char ch) { return ch == '\r' || ch == '\n'; }), text.end());
+    // Line ends are few: the bytes between them go over in runs.
+    if (text.find('\r') != std::string::npos)
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    replace_marks(text, "\n", "");
 }
 
 bool holds_entry(std::string_view dict)
@@ -28,7 +31,7 @@ std::optional<std::string> take_dictionary(std::string contents)
 {
     drop_line_ends(contents);
     run.dict_text = std::move(contents);
-    run.word_count += std::count(run.dict_text.begin(), run.dict_text.end(), '~');
+    run.word_count += count_of(run.dict_text, '~');
 
     // The first "|" links to the next dictionary, named up to the next "]"
     // (or the end of the text, when none follows).

@@ -1,6 +1,7 @@
 #include "engine/lookup.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <set>
 #include <string>
@@ -18,11 +19,30 @@ std::uint64_t mix(std::uint64_t h)
     return h;
 }
 
-// A hash of word as looked up: first in place of its first byte.
+// n bytes at p, 1 to 8 of them, as a number.
+std::uint64_t bytes_at(const char* p, std::size_t n)
+{
+    std::uint64_t value = 0;
+    std::memcpy(&value, p, n);
+    return value;
+}
+
+// A hash of word as looked up: first in place of its first byte. Words are
+// short: the rest is taken 8 bytes at a time, and its last 1 to 8 bytes in
+// two loads that may overlap, which with the length tell every byte.
 std::uint64_t hash_of(std::string_view word, char first)
 {
-    const std::uint64_t rest = word.empty() ? 0 : std::hash<std::string_view>{}(word.substr(1));
-    return mix(rest ^ (static_cast<std::uint64_t>(static_cast<unsigned char>(first)) << 56) ^ word.size());
+    const char* rest = word.data() + 1;
+    std::size_t n = word.empty() ? 0 : word.size() - 1;
+    std::uint64_t h = (word.size() << 8 | static_cast<unsigned char>(first)) * 0x9e3779b97f4a7c15ull;
+    for (; n > 8; n -= 8, rest += 8)
+        h = mix(h ^ bytes_at(rest, 8));
+    if (n >= 4)
+        h ^= bytes_at(rest, 4) << 32 | bytes_at(rest + n - 4, 4);
+    else if (n > 0)
+        h ^= static_cast<std::uint64_t>(
+            bytes_at(rest, 1) << 16 | bytes_at(rest + n / 2, 1) << 8 | bytes_at(rest + n - 1, 1));
+    return mix(h);
 }
 
 constexpr std::uint64_t free_slot = 0;
@@ -62,18 +82,12 @@ std::uint64_t spanning_hash(char prefix, char first, std::string_view rest)
 // last '~' before an underscore (and after the one before it).
 template <typename Visit> void for_each_segment(char prefix, std::string_view dict, Visit visit)
 {
-    std::size_t key_pos = 0;
-    bool open = false; // a key may stand at key_pos: the underscore before, or for '~' the last '~' since
-    for (std::size_t at = 0; at < dict.size(); ++at) {
-        if (dict[at] == '~' && prefix == '~') {
-            key_pos = at;
-            open = true;
-        } else if (dict[at] == '_') {
-            if (open)
-                visit(key_pos, dict.substr(key_pos + 1, at - key_pos - 1));
-            key_pos = at;
-            open = prefix == '_';
-        }
+    std::size_t after = 0; // just past the underscore before, or the start
+    for (std::size_t at = dict.find('_'); at != std::string_view::npos; after = at + 1, at = dict.find('_', after)) {
+        const std::size_t tilde = prefix == '~' ? dict.substr(after, at - after).rfind('~') : 0;
+        const std::size_t key_pos = prefix == '_' ? after - 1 : after + tilde;
+        if ((prefix == '_' && after > 0) || (prefix == '~' && tilde != std::string_view::npos))
+            visit(key_pos, dict.substr(key_pos + 1, at - key_pos - 1));
     }
 }
 
@@ -99,9 +113,11 @@ SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
     slots_.assign(size, free_slot);
     const std::size_t mask = size - 1;
     for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
+        if (!indexed(segment))
+            return;
         const char first = segment.empty() ? '\0' : segment.front();
         const WordKey key{segment, first, false, hash_of(segment, first)};
-        if (!indexed(segment) || find(key) != not_found_yet)
+        if (find(key) != not_found_yet)
             return; // the first occurrence is kept
         std::size_t at = key.hash & mask;
         while (slots_[at] != free_slot)

@@ -231,7 +231,7 @@ void run_pass(const PassText& text)
     // (one for each underscore, at most) or the text's words (one in a few
     // bytes).
     const char prefix = run.untranslate ? '~' : '_';
-    const auto underscores = static_cast<std::size_t>(std::count(run.dict_text.begin(), run.dict_text.end(), '_'));
+    const std::size_t underscores = count_of(run.dict_text, '_');
     (underscores < text.size() / 3 ? index_pass : table_pass)(text, prefix);
 }
 

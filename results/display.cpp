@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -11,20 +12,28 @@ namespace {
 
 // Closes up the n bytes at from into to, which may be from itself: closing
 // up only ever shortens, so it works in place. Returns the bytes written.
+// Marks are rare, so the bytes between them go over in runs.
 std::size_t close_up_into(const char* from, std::size_t n, char* to)
 {
     std::array<bool, 256> mark{};
     for (const char ch : punct_set)
         mark[static_cast<unsigned char>(ch)] = true;
     std::size_t written = 0;
-    for (std::size_t k = 0; k < n;) {
-        char ch = from[k++];
-        if (ch == ' ' && k + 1 < n && mark[static_cast<unsigned char>(from[k])] && from[k + 1] == ' ') {
-            ch = from[k];
-            k += 2;
-        }
-        to[written++] = ch;
+    std::size_t copied = 0; // the bytes before it have gone over
+    const auto copy_up_to = [&](std::size_t end) {
+        std::memmove(to + written, from + copied, end - copied);
+        written += end - copied;
+    };
+    // A mark between two spaces, the first of them not yet taken by the
+    // mark before, loses both.
+    for (std::size_t at = 1; at + 1 < n; ++at) {
+        if (!mark[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' || at <= copied)
+            continue;
+        copy_up_to(at - 1);
+        to[written++] = from[at];
+        copied = at + 2;
     }
+    copy_up_to(n);
     return written;
 }
 
