@@ -3,7 +3,10 @@
 // ends.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -21,6 +24,69 @@ std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
 // How many bytes of text are ch: counted in blocks whose tallies fit a
 // byte, which the compiler turns into wide compares.
 std::size_t count_of(std::string_view text, char ch);
+
+// Byte searches over text a machine word at a time: most of what is sought
+// stands a few bytes on, too near for a call to memchr to pay.
+namespace word_at_a_time {
+
+constexpr bool usable = std::endian::native == std::endian::little;
+constexpr std::uint64_t ones = 0x0101010101010101ull;
+constexpr std::uint64_t highs = ones << 7;
+
+inline std::uint64_t load(const char* p)
+{
+    std::uint64_t value = 0;
+    std::memcpy(&value, p, 8);
+    return value;
+}
+
+// The high bit of each zero byte of v: exact up to the first (it may also
+// mark a 0x01 byte after a zero one).
+inline std::uint64_t zero_bytes(std::uint64_t v)
+{
+    return (v - ones) & ~v & highs;
+}
+
+inline std::uint64_t bytes_equal(std::uint64_t v, char ch)
+{
+    return zero_bytes(v ^ (ones * static_cast<unsigned char>(ch)));
+}
+
+// The number of the byte a high bit marks.
+inline std::size_t byte_of(std::uint64_t marked)
+{
+    return static_cast<std::size_t>(std::countr_zero(marked)) / 8;
+}
+
+} // namespace word_at_a_time
+
+// Where the first ch at or after from stands in text, or text.size().
+inline std::size_t next_byte(std::string_view text, std::size_t from, char ch)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + 8 <= text.size(); from += 8)
+        if (const std::uint64_t hits = bytes_equal(load(text.data() + from), ch); hits != 0)
+            return from + byte_of(hits);
+    while (from < text.size() && text[from] != ch)
+        ++from;
+    return from;
+}
+
+// Where the first byte at or after from that may be a line end or a
+// punctuation mark stands: one below 64 and not a space (text is mostly
+// letters and spaces). Within the last 8 bytes, from itself.
+inline std::size_t next_low_byte(std::string_view text, std::size_t from)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + 8 <= text.size(); from += 8) {
+        const std::uint64_t v = load(text.data() + from);
+        const std::uint64_t spaces = v ^ (ones * ' ');
+        const std::uint64_t not_spaces = (((spaces & ~highs) + ~highs) | spaces) & highs; // exact, byte by byte
+        if (const std::uint64_t low = ~v & ~(v << 1) & highs & not_spaces; low != 0)
+            return from + byte_of(low);
+    }
+    return from;
+}
 
 // The one case folding of the program: A-Z to a-z, every other byte as it is.
 inline char lower_ascii(char ch)

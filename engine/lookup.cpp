@@ -83,7 +83,7 @@ std::uint64_t spanning_hash(char prefix, char first, std::string_view rest)
 template <typename Visit> void for_each_segment(char prefix, std::string_view dict, Visit visit)
 {
     std::size_t after = 0; // just past the underscore before, or the start
-    for (std::size_t at = dict.find('_'); at != std::string_view::npos; after = at + 1, at = dict.find('_', after)) {
+    for (std::size_t at = next_byte(dict, 0, '_'); at < dict.size(); after = at + 1, at = next_byte(dict, after, '_')) {
         const std::size_t tilde = prefix == '~' ? dict.substr(after, at - after).rfind('~') : 0;
         const std::size_t key_pos = prefix == '_' ? after - 1 : after + tilde;
         if ((prefix == '_' && after > 0) || (prefix == '~' && tilde != std::string_view::npos))

@@ -16,6 +16,26 @@ namespace {
 // that appending it does not copy the whole text.
 constexpr std::size_t footer_room = 256;
 
+// Where the word at from ends (at a space, or the end of text), setting
+// spans when it holds '_' or prefix. A word's bytes are taken 8 at a time:
+// a mark counted below the first space is (or follows) a real one.
+std::size_t word_end(std::string_view text, std::size_t from, char prefix, bool& spans)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + 8 <= text.size(); from += 8) {
+        const std::uint64_t v = load(text.data() + from);
+        const std::uint64_t marks = bytes_equal(v, '_') | bytes_equal(v, prefix);
+        if (const std::uint64_t spaces = bytes_equal(v, ' '); spaces != 0) {
+            spans = spans || (marks & ((spaces & (~spaces + 1)) - 1)) != 0;
+            return from + byte_of(spaces);
+        }
+        spans = spans || marks != 0;
+    }
+    for (; from < text.size() && text[from] != ' '; ++from)
+        spans = spans || text[from] == '_' || text[from] == prefix;
+    return from;
+}
+
 // The steps of a pass over text: a line end (a word's space LF, or a bare
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
@@ -35,13 +55,10 @@ void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
             line_end();
             at += 1;
         } else {
-            // Past the word and its space (words are short: a loop beats a
-            // search). When a line end follows, the next step sees a bare LF
-            // and emits it, just as it would a space LF.
-            std::size_t space = at;
+            // Past the word and its space. When a line end follows, the next
+            // step sees a bare LF and emits it, just as it would a space LF.
             bool spans = false;
-            for (; space < size && text[space] != ' '; ++space)
-                spans = spans || text[space] == '_' || text[space] == prefix;
+            const std::size_t space = word_end(text, at, prefix, spans);
             word(text.substr(at, space - at), spans);
             at = space + 1;
         }
@@ -62,10 +79,7 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
         const std::size_t underscore = key_pos < 4 ? std::string_view::npos : dict.rfind('_', key_pos - 4);
         begin = underscore == std::string_view::npos ? 0 : underscore + 1;
     }
-    std::size_t end = begin; // results are short: a loop beats a search
-    while (end < dict.size() && dict[end] != '_')
-        ++end;
-    return dict.substr(begin, end - begin);
+    return dict.substr(begin, next_byte(dict, begin, '_') - begin);
 }
 
 // Emits one word: the result of its key found at key_pos, with the word's

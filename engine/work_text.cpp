@@ -28,7 +28,7 @@ void Preparation::append(std::string_view raw)
     }
     // Ordinary bytes go over in runs; only the others are looked at alone.
     std::size_t run = 0;
-    for (std::size_t at = 0; at < raw.size(); ++at) {
+    for (std::size_t at = next_low_byte(raw, 0); at < raw.size(); at = next_low_byte(raw, at + 1)) {
         int length = lengths_[static_cast<unsigned char>(raw[at])];
         if (length == 1)
             continue;

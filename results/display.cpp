@@ -26,7 +26,8 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
     };
     // A mark between two spaces, the first of them not yet taken by the
     // mark before, loses both.
-    for (std::size_t at = 1; at + 1 < n; ++at) {
+    const std::string_view text(from, n);
+    for (std::size_t at = next_low_byte(text, 1); at + 1 < n; at = next_low_byte(text, at + 1)) {
         if (!mark[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' || at <= copied)
             continue;
         copy_up_to(at - 1);
