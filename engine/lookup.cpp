@@ -101,29 +101,50 @@ WordKey key_of(char prefix, std::string_view word, bool spans)
 
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
 {
-    const auto indexed = [&](std::string_view segment) {
-        return !segment.starts_with(' ') && !segment.ends_with(' ') && (with_arrows || !segment.starts_with("->~"));
-    };
-    std::size_t count = 0;
-    for_each_segment(prefix, dict, [&](std::size_t, std::string_view segment) { count += indexed(segment) ? 1 : 0; });
-    std::size_t size = 16;
-    while (size < count * 2)
-        size *= 2;
-    reserve_mapped(slots_, size);
-    slots_.assign(size, free_slot);
-    const std::size_t mask = size - 1;
+    // Sized for an entry's worth of segments (an entry holds one '~'), and
+    // grown should there be more, so that the dictionary is swept once.
+    std::size_t used = 0;
+    make_room(count_of(dict, '~'));
     for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
-        if (!indexed(segment))
+        if (segment.starts_with(' ') || segment.ends_with(' ') || (!with_arrows && segment.starts_with("->~")))
             return;
         const char first = segment.empty() ? '\0' : segment.front();
         const WordKey key{segment, first, false, hash_of(segment, first)};
         if (find(key) != not_found_yet)
             return; // the first occurrence is kept
-        std::size_t at = key.hash & mask;
-        while (slots_[at] != free_slot)
-            at = (at + 1) & mask;
-        slots_[at] = (key.hash >> 48) << 48 | (key_pos + 1);
+        if (++used > slots_.size() / 2)
+            make_room(used);
+        place(key.hash, key_pos);
     });
+}
+
+// A table for at least count segments at most half full, holding those
+// that were there.
+void SegmentIndex::make_room(std::size_t count)
+{
+    std::size_t size = 16;
+    while (size < count * 2)
+        size *= 2;
+    std::vector<std::uint64_t> old;
+    reserve_mapped(old, size);
+    old.assign(size, free_slot);
+    old.swap(slots_);
+    for (const std::uint64_t slot : old) {
+        if (slot == free_slot)
+            continue;
+        const std::size_t key_pos = (slot & 0xffffffffffffull) - 1;
+        const std::string_view segment = dict_.substr(key_pos + 1, next_byte(dict_, key_pos + 1, '_') - key_pos - 1);
+        place(hash_of(segment, segment.empty() ? '\0' : segment.front()), key_pos);
+    }
+}
+
+void SegmentIndex::place(std::uint64_t hash, std::size_t key_pos)
+{
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = hash & mask;
+    while (slots_[at] != free_slot)
+        at = (at + 1) & mask;
+    slots_[at] = (hash >> 48) << 48 | (key_pos + 1);
 }
 
 void SegmentIndex::fetch(const WordKey& key) const

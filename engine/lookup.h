@@ -47,6 +47,9 @@ public:
     std::size_t find(const WordKey& key) const;
 
 private:
+    void make_room(std::size_t count);
+    void place(std::uint64_t hash, std::size_t key_pos);
+
     std::string_view dict_;
     // Open addressing with linear probing: a slot holds 16 bits of the hash
     // and the key's position + 1, or 0 when free; at most half are used.
