@@ -11,38 +11,20 @@
 
 namespace {
 
-std::uint64_t mix(std::uint64_t h)
-{
-    h ^= h >> 32;
-    h *= 0xd6e8feb86659fd93ull;
-    h ^= h >> 32;
-    return h;
-}
-
-// n bytes at p, 1 to 8 of them, as a number.
-std::uint64_t bytes_at(const char* p, std::size_t n)
-{
-    std::uint64_t value = 0;
-    std::memcpy(&value, p, n);
-    return value;
-}
-
-// A hash of word as looked up: first in place of its first byte. Words are
-// short: the rest is taken 8 bytes at a time, and its last 1 to 8 bytes in
-// two loads that may overlap, which with the length tell every byte.
+// A hash of word as looked up: first in place of its first byte. Its bytes
+// are taken 8 at a time from its start, the last ones padded with zeros,
+// into its length; so a short word is hashed from one load (short_key).
 std::uint64_t hash_of(std::string_view word, char first)
 {
-    const char* rest = word.data() + 1;
-    std::size_t n = word.empty() ? 0 : word.size() - 1;
-    std::uint64_t h = (word.size() << 8 | static_cast<unsigned char>(first)) * 0x9e3779b97f4a7c15ull;
-    for (; n > 8; n -= 8, rest += 8)
-        h = mix(h ^ bytes_at(rest, 8));
-    if (n >= 4)
-        h ^= bytes_at(rest, 4) << 32 | bytes_at(rest + n - 4, 4);
-    else if (n > 0)
-        h ^= static_cast<std::uint64_t>(
-            bytes_at(rest, 1) << 16 | bytes_at(rest + n / 2, 1) << 8 | bytes_at(rest + n - 1, 1));
-    return mix(h);
+    std::uint64_t h = word.size() * 0x9e3779b97f4a7c15ull;
+    for (std::size_t at = 0; at < word.size(); at += 8) {
+        std::uint64_t block = 0;
+        std::memcpy(&block, word.data() + at, std::min<std::size_t>(8, word.size() - at));
+        if (at == 0)
+            block = (block & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first);
+        h = mix(h ^ block);
+    }
+    return h;
 }
 
 constexpr std::uint64_t free_slot = 0;
@@ -96,7 +78,12 @@ template <typename Visit> void for_each_segment(char prefix, std::string_view di
 WordKey key_of(char prefix, std::string_view word, bool spans)
 {
     const char first = word.empty() ? '\0' : lower_ascii(word.front());
-    return {word, first, spans, spans ? spanning_hash(prefix, first, word.substr(1)) : hash_of(word, first)};
+    if (word_at_a_time::usable && !spans && word.size() < 16) {
+        std::array<std::uint64_t, 2> loaded{};
+        std::memcpy(loaded.data(), word.data(), word.size());
+        return short_key(word, first, loaded[0], loaded[1]);
+    }
+    return {word, first, spans, {}, spans ? spanning_hash(prefix, first, word.substr(1)) : hash_of(word, first)};
 }
 
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows) : dict_(dict)
@@ -109,7 +96,10 @@ SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
         if (segment.starts_with(' ') || segment.ends_with(' ') || (!with_arrows && segment.starts_with("->~")))
             return;
         const char first = segment.empty() ? '\0' : segment.front();
-        const WordKey key{segment, first, false, hash_of(segment, first)};
+        const bool quick = word_at_a_time::usable && segment.size() < 16 && key_pos + 18 <= dict.size();
+        const WordKey key = quick
+            ? short_key(segment, first, word_at_a_time::load(segment.data()), word_at_a_time::load(segment.data() + 8))
+            : WordKey{segment, first, false, {}, hash_of(segment, first)};
         if (find(key) != not_found_yet)
             return; // the first occurrence is kept
         if (++used > slots_.size() / 2)
@@ -163,7 +153,14 @@ std::size_t SegmentIndex::find(const WordKey& key) const
             continue;
         const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
         // The segment there is the word exactly when its bytes are the word's
-        // and an underscore follows them.
+        // and an underscore follows them: for a short word, a compare or two.
+        if (word_at_a_time::usable && size < 16 && key_pos + 17 <= dict_.size()) {
+            const char* there = dict_.data() + key_pos + 1;
+            if (((word_at_a_time::load(there) ^ key.head[0]) & low_bytes(size + 1)) == 0 &&
+                ((word_at_a_time::load(there + 8) ^ key.head[1]) & (size >= 8 ? low_bytes(size - 7) : 0)) == 0)
+                return key_pos;
+            continue;
+        }
         if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
             (size > 0 && dict_[key_pos + 1] != key.first))
             continue;

@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "control/console.h"
+
 constexpr std::size_t not_found_yet = static_cast<std::size_t>(-1);
 
 // A word with its hash as looked up, worked out before it is looked up.
@@ -29,9 +31,43 @@ struct WordKey {
     std::string_view word; // as in the text
     char first;            // its first byte as looked up
     bool spans;            // it holds '_' (or, for the prefix '~', '~'): its key may span segments
+    // A word of under 16 bytes that spans nothing, on a little-endian
+    // machine: its bytes as looked up and then '_', the rest zeros.
+    std::array<std::uint64_t, 2> head;
     std::uint64_t hash;
 };
 WordKey key_of(char prefix, std::string_view word, bool spans);
+
+inline std::uint64_t mix(std::uint64_t h)
+{
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ull;
+    h ^= h >> 32;
+    return h;
+}
+
+// The low k bytes of a machine word, k at most 8.
+inline std::uint64_t low_bytes(std::size_t k)
+{
+    return k >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * k)) - 1;
+}
+
+// The key of a word of under 16 bytes that spans no segments, looked up
+// with first as its first byte, from the 16 bytes loaded at its start: its
+// blocks of bytes as looked up are hashed as hash_of does, one load each.
+inline WordKey short_key(std::string_view word, char first, std::uint64_t first8, std::uint64_t next8)
+{
+    const std::size_t size = word.size();
+    std::array<std::uint64_t, 2> head{first8 & low_bytes(size), size > 8 ? next8 & low_bytes(size - 8) : 0};
+    std::uint64_t hash = size * 0x9e3779b97f4a7c15ull;
+    if (size > 0)
+        hash = mix(hash ^ (head[0] = (head[0] & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first)));
+    if (size > 8)
+        hash = mix(hash ^ head[1]);
+    const std::uint64_t underscore = std::uint64_t{'_'} << (8 * (size % 8));
+    return {word, size == 0 ? '\0' : first, false,
+        {head[0] | (size < 8 ? underscore : 0), head[1] | (size < 8 ? 0 : underscore)}, hash};
+}
 
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {

@@ -40,8 +40,7 @@ std::size_t word_end(std::string_view text, std::size_t from, char prefix, bool&
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
 // text is one step, the empty word.
-// Each word comes with whether it holds '_' or the prefix: whether its key
-// may span segments.
+// Each word comes with its key.
 template <typename LineEnd, typename Word>
 void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
 {
@@ -57,9 +56,28 @@ void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
         } else {
             // Past the word and its space. When a line end follows, the next
             // step sees a bare LF and emits it, just as it would a space LF.
+            // Most words are short: found, and their keys made, in two loads.
+            using namespace word_at_a_time;
+            if (usable && at + 16 <= size) {
+                const std::uint64_t first8 = load(text.data() + at);
+                const std::uint64_t next8 = load(text.data() + at + 8);
+                const std::uint64_t marks = bytes_equal(first8, '_') | bytes_equal(first8, prefix);
+                const std::uint64_t space = bytes_equal(first8, ' ');
+                const std::uint64_t later_space = bytes_equal(next8, ' ');
+                const std::uint64_t later_marks = bytes_equal(next8, '_') | bytes_equal(next8, prefix);
+                const std::size_t length = space != 0 ? byte_of(space) : 8 + byte_of(later_space);
+                const bool clean = space != 0
+                    ? (marks & ((space & (~space + 1)) - 1)) == 0
+                    : later_space != 0 && marks == 0 && (later_marks & ((later_space & (~later_space + 1)) - 1)) == 0;
+                if (clean) {
+                    word(short_key(text.substr(at, length), lower_ascii(text[at]), first8, next8));
+                    at += length + 1;
+                    continue;
+                }
+            }
             bool spans = false;
             const std::size_t space = word_end(text, at, prefix, spans);
-            word(text.substr(at, space - at), spans);
+            word(key_of(prefix, text.substr(at, space - at), spans));
             at = space + 1;
         }
     } while (at < size);
@@ -119,38 +137,42 @@ void reserve_output(std::size_t size)
     reserve_mapped(run.out_text, start + size + size / 4, start + size);
 }
 
-// The steps of text as walk_steps gives them, each word with its key, handed
-// on some steps after it was walked: the memory its lookup in table needs
-// has been fetched by then, in two steps. An empty text is one step.
+// The steps of text as walk_steps gives them, each word with its key, a
+// batch at a time: all of a batch is walked, the memory its lookups in
+// table need is fetched for all of it, in two rounds, and then each step is
+// handed on. A lookup then seldom waits for memory. An empty text is one
+// step.
 template <typename Table, typename LineEnd, typename Word>
 void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd line_end, Word word)
 {
-    constexpr std::size_t ahead = 16;
-    std::array<std::optional<WordKey>, ahead> pending; // nothing: a line end
+    constexpr std::size_t batch = 32;
+    std::array<WordKey, batch> keys;     // each word's, where it is written at once
+    std::array<bool, batch> line_ends{}; // or a line end in its place
     std::size_t walked = 0;
-    std::size_t done = 0;
-    const auto finish_one = [&] {
-        if (const auto& soon = pending[(done + ahead / 2) % ahead]; done + ahead / 2 < walked && soon)
-            table.fetch(*soon);
-        const std::optional<WordKey>& step = pending[done++ % ahead];
-        if (step)
-            word(*step);
-        else
-            line_end();
+    const auto hand_on = [&] {
+        for (std::size_t at = 0; at < walked; ++at)
+            if (!line_ends[at])
+                table.prefetch(keys[at]);
+        for (std::size_t at = 0; at < walked; ++at)
+            if (!line_ends[at])
+                table.fetch(keys[at]);
+        for (std::size_t at = 0; at < walked; ++at)
+            line_ends[at] ? line_end() : word(keys[at]);
+        walked = 0;
     };
-    const auto start_one = [&](std::optional<WordKey> key) {
-        if (key)
-            table.prefetch(*key);
-        if (walked - done == ahead)
-            finish_one();
-        pending[walked++ % ahead] = key;
+    const auto taken = [&](bool is_line_end) {
+        line_ends[walked++] = is_line_end;
+        if (walked == batch)
+            hand_on();
     };
     const auto walk = [&](std::string_view piece) {
         walk_steps(
-            piece, prefix, [&] { start_one(std::nullopt); },
-            [&](std::string_view w, bool spans) { start_one(key_of(prefix, w, spans)); });
-        while (done < walked) // NOLINT(bugprone-infinite-loop): finish_one moves done on
-            finish_one();     // before the piece's bytes go
+            piece, prefix, [&] { taken(true); },
+            [&](const WordKey& key) {
+                keys[walked] = key;
+                taken(false);
+            });
+        hand_on(); // before the piece's bytes go
     };
     bool walked_any = false;
     text.pieces([&](std::string_view piece) {
