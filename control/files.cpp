@@ -323,9 +323,9 @@ public:
     // when asked, and renames the file over target.
     WriteResult write_and_rename(std::string_view content, const std::string& target, const std::string& keep_as)
     {
-        // A few mebibytes at a time, each handed to the disk at once: the
+        // A mebibyte at a time, each handed to the disk at once: the
         // disk works while the rest is copied, and the sync waits for less.
-        constexpr std::size_t piece = std::size_t{4} << 20;
+        constexpr std::size_t piece = std::size_t{1} << 20;
         for (std::size_t at = 0; at < content.size(); at += piece) {
             if (!write_all(fd_.get(), content.substr(at, piece)))
                 return failed("writing");
