@@ -138,8 +138,9 @@ void PassText::pieces(const std::function<void(std::string_view)>& take) const
     std::string piece;
     Preparation preparation(prepared);
     const auto hand_over = [&](std::size_t end) {
-        piece.assign(prepared, 0, end);
-        prepared.erase(0, end);
+        piece.assign(prepared, end); // the rest, the start of a line to come
+        prepared.resize(end);
+        prepared.swap(piece);
         protect_arrows(piece);
         take(piece);
     };
