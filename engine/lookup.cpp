@@ -27,8 +27,6 @@ std::uint64_t hash_of(std::string_view word, char first)
     return h;
 }
 
-constexpr std::uint64_t free_slot = 0;
-
 std::uint64_t tag_of(std::uint64_t hash)
 {
     return hash & 0xffffffff00000000ull;
@@ -135,42 +133,6 @@ void SegmentIndex::place(std::uint64_t hash, std::size_t key_pos)
     while (slots_[at] != free_slot)
         at = (at + 1) & mask;
     slots_[at] = (hash >> 48) << 48 | (key_pos + 1);
-}
-
-void SegmentIndex::fetch(const WordKey& key) const
-{
-    const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
-    if (slot != free_slot && slot >> 48 == key.hash >> 48)
-        __builtin_prefetch(dict_.data() + (slot & 0xffffffffffffull) - 1);
-}
-
-std::size_t SegmentIndex::find(const WordKey& key) const
-{
-    const std::size_t mask = slots_.size() - 1;
-    const std::size_t size = key.word.size();
-    for (std::size_t at = key.hash & mask; slots_[at] != free_slot; at = (at + 1) & mask) {
-        if (slots_[at] >> 48 != key.hash >> 48)
-            continue;
-        const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
-        // The segment there is the word exactly when its bytes are the word's
-        // and an underscore follows them: for a short word, a compare or two.
-        if (word_at_a_time::usable && size < 16 && key_pos + 17 <= dict_.size()) {
-            const char* there = dict_.data() + key_pos + 1;
-            if (((word_at_a_time::load(there) ^ key.head[0]) & low_bytes(size + 1)) == 0 &&
-                ((word_at_a_time::load(there + 8) ^ key.head[1]) & (size >= 8 ? low_bytes(size - 7) : 0)) == 0)
-                return key_pos;
-            continue;
-        }
-        if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
-            (size > 0 && dict_[key_pos + 1] != key.first))
-            continue;
-        std::size_t same = 1; // words are short: a loop beats a call
-        while (same < size && dict_[key_pos + 1 + same] == key.word[same])
-            ++same;
-        if (same >= size)
-            return key_pos;
-    }
-    return not_found_yet;
 }
 
 WordTable::WordTable(char prefix, std::size_t text_size) : prefix_(prefix), slots_(1024, free_slot)

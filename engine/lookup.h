@@ -25,6 +25,7 @@
 #include "control/console.h"
 
 constexpr std::size_t not_found_yet = static_cast<std::size_t>(-1);
+constexpr std::uint64_t free_slot = 0; // of the tables' open addressing
 
 // A word with its hash as looked up, worked out before it is looked up.
 struct WordKey {
@@ -142,3 +143,39 @@ private:
     std::array<std::uint64_t, 64 * 256 / 64> shapes_{};
     bool any_spanning_ = false;
 };
+
+inline void SegmentIndex::fetch(const WordKey& key) const
+{
+    const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
+    if (slot != free_slot && slot >> 48 == key.hash >> 48)
+        __builtin_prefetch(dict_.data() + (slot & 0xffffffffffffull) - 1);
+}
+
+inline std::size_t SegmentIndex::find(const WordKey& key) const
+{
+    const std::size_t mask = slots_.size() - 1;
+    const std::size_t size = key.word.size();
+    for (std::size_t at = key.hash & mask; slots_[at] != free_slot; at = (at + 1) & mask) {
+        if (slots_[at] >> 48 != key.hash >> 48)
+            continue;
+        const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
+        // The segment there is the word exactly when its bytes are the word's
+        // and an underscore follows them: for a short word, a compare or two.
+        if (word_at_a_time::usable && size < 16 && key_pos + 17 <= dict_.size()) {
+            const char* there = dict_.data() + key_pos + 1;
+            if (((word_at_a_time::load(there) ^ key.head[0]) & low_bytes(size + 1)) == 0 &&
+                ((word_at_a_time::load(there + 8) ^ key.head[1]) & (size >= 8 ? low_bytes(size - 7) : 0)) == 0)
+                return key_pos;
+            continue;
+        }
+        if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
+            (size > 0 && dict_[key_pos + 1] != key.first))
+            continue;
+        std::size_t same = 1; // words are short: a loop beats a call
+        while (same < size && dict_[key_pos + 1 + same] == key.word[same])
+            ++same;
+        if (same >= size)
+            return key_pos;
+    }
+    return not_found_yet;
+}
