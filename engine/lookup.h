@@ -37,7 +37,9 @@ struct WordKey {
     std::array<std::uint64_t, 2> head;
     std::uint64_t hash;
 };
-WordKey key_of(char prefix, std::string_view word, bool spans);
+// The key of a word; that of a word that spans segments is hashed only
+// when asked.
+WordKey key_of(char prefix, std::string_view word, bool spans, bool hash_spanning = true);
 
 inline std::uint64_t mix(std::uint64_t h)
 {
@@ -114,13 +116,8 @@ public:
     // Adds the word (unless it is there) and returns its number.
     std::size_t add(const WordKey& key);
 
-    // The number of a word that was added, or not_found_yet.
-    std::size_t find(const WordKey& key) const;
-
     // Finds each word's key in dict, setting key_pos where it first occurs.
     void search(std::string_view dict);
-    // Forgets the words search did not find, renumbering the others.
-    void keep_found();
 
     const std::vector<Word>& words() const { return words_; }
     // The word as looked up: its first byte in lower case when a capital.

@@ -42,7 +42,7 @@ std::size_t word_end(std::string_view text, std::size_t from, char prefix, bool&
 // text is one step, the empty word.
 // Each word comes with its key.
 template <typename LineEnd, typename Word>
-void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
+void walk_steps(std::string_view text, char prefix, bool hash_spanning, LineEnd line_end, Word word)
 {
     const std::size_t size = text.size();
     std::size_t at = 0;
@@ -77,7 +77,7 @@ void walk_steps(std::string_view text, char prefix, LineEnd line_end, Word word)
             }
             bool spans = false;
             const std::size_t space = word_end(text, at, prefix, spans);
-            word(key_of(prefix, text.substr(at, space - at), spans));
+            word(key_of(prefix, text.substr(at, space - at), spans, hash_spanning));
             at = space + 1;
         }
     } while (at < size);
@@ -143,7 +143,7 @@ void reserve_output(std::size_t size)
 // handed on. A lookup then seldom waits for memory. An empty text is one
 // step.
 template <typename Table, typename LineEnd, typename Word>
-void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd line_end, Word word)
+void walk_ahead(const PassText& text, char prefix, bool hash_spanning, const Table& table, LineEnd line_end, Word word)
 {
     constexpr std::size_t batch = 32;
     std::array<WordKey, batch> keys;     // each word's, where it is written at once
@@ -167,7 +167,7 @@ void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd l
     };
     const auto walk = [&](std::string_view piece) {
         walk_steps(
-            piece, prefix, [&] { taken(true); },
+            piece, prefix, hash_spanning, [&] { taken(true); },
             [&](const WordKey& key) {
                 keys[walked] = key;
                 taken(false);
@@ -189,40 +189,42 @@ void walk_ahead(const PassText& text, char prefix, const Table& table, LineEnd l
 // may span segments are found together first.
 void index_pass(const PassText& text, char prefix)
 {
-    const bool any_spanning = text.holds_any_of(prefix == '~' ? "_~" : "_");
-    WordTable spanning(prefix, any_spanning ? text.size() : 0);
+    // Where the key of each word that may span segments stands, or
+    // not_found_yet, in the order of the text.
+    std::vector<std::size_t> spanning_keys;
     bool any_plain = true; // a word whose key stands in one segment
-    if (any_spanning) {
+    if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
+        WordTable spanning(prefix, text.size());
         any_plain = false;
         walk_ahead(
-            text, prefix, spanning, [] {},
+            text, prefix, true, spanning, [] {},
             [&](const WordKey& key) {
                 if (key.spans)
-                    spanning.add(key);
+                    spanning_keys.push_back(spanning.add(key));
                 any_plain = any_plain || !key.spans;
             });
+        spanning.search(run.dict_text);
+        for (std::size_t& key : spanning_keys)
+            key = spanning.words()[key].key_pos;
     }
-    spanning.search(run.dict_text);
-    spanning.keep_found(); // a word not found is written as it stands
     // A word with "->~" is rare enough to be looked for before the Quog
     // side of every entry is indexed for it (and the prepared input has
     // none: its '>' stand alone).
     const SegmentIndex index(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
         text.in_memory().find("->~") != std::string_view::npos);
     reserve_output(text.size());
-    struct Either {
-        const WordTable& spanning;
+    struct Plain {
         const SegmentIndex& index;
-        void prefetch(const WordKey& key) const { key.spans ? spanning.prefetch(key) : index.prefetch(key); }
-        void fetch(const WordKey& key) const { key.spans ? spanning.fetch(key) : index.fetch(key); }
+        void prefetch(const WordKey& key) const { key.spans ? void() : index.prefetch(key); }
+        void fetch(const WordKey& key) const { key.spans ? void() : index.fetch(key); }
     };
+    std::size_t spanning_walked = 0; // a file changed since would give more
     walk_ahead(
-        text, prefix, Either{spanning, index}, [&] { run.out_text.append(line_end_text); },
+        text, prefix, false, Plain{index}, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) {
-            const std::size_t number = key.spans ? spanning.find(key) : not_found_yet;
-            const std::size_t key_pos = !key.spans ? index.find(key)
-                : number == not_found_yet          ? not_found_yet // not in the dictionary
-                                                   : spanning.words()[number].key_pos;
+            const std::size_t key_pos = !key.spans       ? index.find(key)
+                : spanning_walked < spanning_keys.size() ? spanning_keys[spanning_walked++]
+                                                         : not_found_yet;
             emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
         });
 }
@@ -236,7 +238,7 @@ void table_pass(const PassText& text, char prefix)
     WordTable table(prefix, text.size());
     std::vector<std::uint32_t> steps; // each word's number in the table and capital, or a line end
     walk_ahead(
-        text, prefix, table, [&] { steps.push_back(line_end_step); },
+        text, prefix, true, table, [&] { steps.push_back(line_end_step); },
         [&](const WordKey& key) {
             const bool capital = !key.word.empty() && key.first != key.word.front();
             steps.push_back(static_cast<std::uint32_t>(table.add(key)) | (capital ? capital_bit : 0));
