@@ -60,14 +60,18 @@ inline std::size_t byte_of(std::uint64_t marked)
 
 } // namespace word_at_a_time
 
-// Where the first ch at or after from stands in text, or text.size().
-inline std::size_t next_byte(std::string_view text, std::size_t from, char ch)
+// Where the first ch (or other) at or after from stands in text, or
+// text.size().
+inline std::size_t next_byte(std::string_view text, std::size_t from, char ch, char other = '\0')
 {
     using namespace word_at_a_time;
-    for (; usable && from + 8 <= text.size(); from += 8)
-        if (const std::uint64_t hits = bytes_equal(load(text.data() + from), ch); hits != 0)
+    other = other == '\0' ? ch : other;
+    for (; usable && from + 8 <= text.size(); from += 8) {
+        const std::uint64_t v = load(text.data() + from);
+        if (const std::uint64_t hits = bytes_equal(v, ch) | bytes_equal(v, other); hits != 0)
             return from + byte_of(hits);
-    while (from < text.size() && text[from] != ch)
+    }
+    while (from < text.size() && text[from] != ch && text[from] != other)
         ++from;
     return from;
 }

@@ -69,12 +69,14 @@ std::uint64_t spanning_hash(char prefix, char first, std::string_view rest)
 // last '~' before an underscore (and after the one before it).
 template <typename Visit> void for_each_segment(char prefix, std::string_view dict, Visit visit)
 {
-    std::size_t after = 0; // just past the underscore before, or the start
-    for (std::size_t at = next_byte(dict, 0, '_'); at < dict.size(); after = at + 1, at = next_byte(dict, after, '_')) {
-        const std::size_t tilde = prefix == '~' ? dict.substr(after, at - after).rfind('~') : 0;
-        const std::size_t key_pos = prefix == '_' ? after - 1 : after + tilde;
-        if ((prefix == '_' && after > 0) || (prefix == '~' && tilde != std::string_view::npos))
+    std::size_t key_pos = 0;
+    bool open = false; // a key may stand at key_pos: the underscore before, or for '~' the last '~' since
+    for (std::size_t at = next_byte(dict, 0, '_', prefix); at < dict.size();
+         at = next_byte(dict, at + 1, '_', prefix)) {
+        if (dict[at] == '_' && open)
             visit(key_pos, dict.substr(key_pos + 1, at - key_pos - 1));
+        open = prefix == '_' || dict[at] == '~';
+        key_pos = at;
     }
 }
 
