@@ -58,20 +58,49 @@ inline std::size_t byte_of(std::uint64_t marked)
     return static_cast<std::size_t>(std::countr_zero(marked)) / 8;
 }
 
+// The high bit of each byte of v that is ch, and of no other.
+inline std::uint64_t exactly_equal(std::uint64_t v, char ch)
+{
+    const std::uint64_t t = v ^ (ones * static_cast<unsigned char>(ch));
+    return ~(((t & ~highs) + ~highs) | t) & highs;
+}
+
+// The high bits of marked, one a byte, gathered into the low 8 bits.
+inline std::uint64_t gathered(std::uint64_t marked)
+{
+    return ((marked >> 7) * 0x0102040810204080ull) >> 56;
+}
+
 } // namespace word_at_a_time
 
-// Where the first ch (or other) at or after from stands in text, or
-// text.size().
-inline std::size_t next_byte(std::string_view text, std::size_t from, char ch, char other = '\0')
+// Calls take(at) for each position of text that holds ch or other, in
+// order: 64 bytes a round, where they fall gathered into one mask.
+template <typename Take> void for_each_byte(std::string_view text, char ch, char other, Take take)
 {
     using namespace word_at_a_time;
-    other = other == '\0' ? ch : other;
-    for (; usable && from + 8 <= text.size(); from += 8) {
-        const std::uint64_t v = load(text.data() + from);
-        if (const std::uint64_t hits = bytes_equal(v, ch) | bytes_equal(v, other); hits != 0)
-            return from + byte_of(hits);
+    std::size_t at = 0;
+    for (; usable && at + 64 <= text.size(); at += 64) {
+        std::uint64_t hits = 0;
+        for (std::size_t word = 0; word < 8; ++word) {
+            const std::uint64_t v = load(text.data() + at + 8 * word);
+            hits |= gathered(exactly_equal(v, ch) | exactly_equal(v, other)) << (8 * word);
+        }
+        for (; hits != 0; hits &= hits - 1)
+            take(at + static_cast<std::size_t>(std::countr_zero(hits)));
     }
-    while (from < text.size() && text[from] != ch && text[from] != other)
+    for (; at < text.size(); ++at)
+        if (text[at] == ch || text[at] == other)
+            take(at);
+}
+
+// Where the first ch at or after from stands in text, or text.size().
+inline std::size_t next_byte(std::string_view text, std::size_t from, char ch)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + 8 <= text.size(); from += 8)
+        if (const std::uint64_t hits = bytes_equal(load(text.data() + from), ch); hits != 0)
+            return from + byte_of(hits);
+    while (from < text.size() && text[from] != ch)
         ++from;
     return from;
 }

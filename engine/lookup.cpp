@@ -71,13 +71,12 @@ template <typename Visit> void for_each_segment(char prefix, std::string_view di
 {
     std::size_t key_pos = 0;
     bool open = false; // a key may stand at key_pos: the underscore before, or for '~' the last '~' since
-    for (std::size_t at = next_byte(dict, 0, '_', prefix); at < dict.size();
-         at = next_byte(dict, at + 1, '_', prefix)) {
+    for_each_byte(dict, '_', prefix, [&](std::size_t at) {
         if (dict[at] == '_' && open)
             visit(key_pos, dict.substr(key_pos + 1, at - key_pos - 1));
         open = prefix == '_' || dict[at] == '~';
         key_pos = at;
-    }
+    });
 }
 
 } // namespace
