@@ -31,10 +31,16 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
         "_still_->~ztill_ _cat_->~kat_",
         "_a_->~b__c_->~d_", // entries that meet: '__' straddles them
         "_a_->~bc_d_->~e_", // '_d_' and '_c_' start inside a word
-        "x+=\" _fish_->~phish_\";_fish_->~fesh_", "~~~~~_ ____ ~x~y_ _~_", "no underscores at all ~", "", "_",
-        std::string("_n\0l_->~z\x1a_", 11), "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
+        "x+=\" _fish_->~phish_\";_fish_->~fesh_",
+        "~~~~~_ ____ ~x~y_ _~_",
+        "no underscores at all ~",
+        "",
+        "_",
+        std::string("_n\0l_->~z\x1a_", 11),
+        "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
         "_Cat_->~Kat_ _cAT_->~kat_",
-        "_^b_->~x_ _q_->~\x7fz_ _still_->~ztill_ _cat_->~kat_ _fish_->~phish_ _snake_->~s_", // '_' ^ 1 after '_'
+        // One above '_' after '_', one above '~' after '~', in a long one.
+        "_^b_->~x_ _q_->~\x7fz_ _still_->~ztill_ _cat_->~kat_ _fish_->~phish_ _snake_->~s_",
     };
     const std::vector<std::string> words = {"still", "Still", "cat", "Cat", "CAT", "kat", "ztill", "c", "d", "b",
         "fish", "phish", "fesh", "y", "x~y", "x", "~", "->~b", "a_->~b", "~~", "_", "__", "nope",
