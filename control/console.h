@@ -40,29 +40,17 @@ inline std::uint64_t load(const char* p)
     return value;
 }
 
-// The high bit of each zero byte of v: exact up to the first (it may also
-// mark a 0x01 byte after a zero one).
-inline std::uint64_t zero_bytes(std::uint64_t v)
-{
-    return (v - ones) & ~v & highs;
-}
-
+// The high bit of each byte of v that is ch, and of no other.
 inline std::uint64_t bytes_equal(std::uint64_t v, char ch)
 {
-    return zero_bytes(v ^ (ones * static_cast<unsigned char>(ch)));
+    const std::uint64_t t = v ^ (ones * static_cast<unsigned char>(ch));
+    return ~(((t & ~highs) + ~highs) | t) & highs;
 }
 
 // The number of the byte a high bit marks.
 inline std::size_t byte_of(std::uint64_t marked)
 {
     return static_cast<std::size_t>(std::countr_zero(marked)) / 8;
-}
-
-// The high bit of each byte of v that is ch, and of no other.
-inline std::uint64_t exactly_equal(std::uint64_t v, char ch)
-{
-    const std::uint64_t t = v ^ (ones * static_cast<unsigned char>(ch));
-    return ~(((t & ~highs) + ~highs) | t) & highs;
 }
 
 // The high bits of marked, one a byte, gathered into the low 8 bits.
@@ -83,7 +71,7 @@ template <typename Take> void for_each_byte(std::string_view text, char ch, char
         std::uint64_t hits = 0;
         for (std::size_t word = 0; word < 8; ++word) {
             const std::uint64_t v = load(text.data() + at + 8 * word);
-            hits |= gathered(exactly_equal(v, ch) | exactly_equal(v, other)) << (8 * word);
+            hits |= gathered(bytes_equal(v, ch) | bytes_equal(v, other)) << (8 * word);
         }
         for (; hits != 0; hits &= hits - 1)
             take(at + static_cast<std::size_t>(std::countr_zero(hits)));
@@ -113,9 +101,7 @@ inline std::size_t next_low_byte(std::string_view text, std::size_t from)
     using namespace word_at_a_time;
     for (; usable && from + 8 <= text.size(); from += 8) {
         const std::uint64_t v = load(text.data() + from);
-        const std::uint64_t spaces = v ^ (ones * ' ');
-        const std::uint64_t not_spaces = (((spaces & ~highs) + ~highs) | spaces) & highs; // exact, byte by byte
-        if (const std::uint64_t low = ~v & ~(v << 1) & highs & not_spaces; low != 0)
+        if (const std::uint64_t low = ~v & ~(v << 1) & highs & ~bytes_equal(v, ' '); low != 0)
             return from + byte_of(low);
     }
     return from;

@@ -17,8 +17,7 @@ namespace {
 constexpr std::size_t footer_room = 256;
 
 // Where the word at from ends (at a space, or the end of text), setting
-// spans when it holds '_' or prefix. A word's bytes are taken 8 at a time:
-// a mark counted below the first space is (or follows) a real one.
+// spans when it holds '_' or prefix. A word's bytes are taken 8 at a time.
 std::size_t word_end(std::string_view text, std::size_t from, char prefix, bool& spans)
 {
     using namespace word_at_a_time;
