@@ -194,6 +194,7 @@ void index_pass(const PassText& text, char prefix)
     bool any_plain = true; // a word whose key stands in one segment
     if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
         WordTable spanning(prefix, text.size());
+        spanning_keys.reserve(text.size() / 16); // taken as it is used, and seldom moved
         any_plain = false;
         walk_ahead(
             text, prefix, true, spanning, [] {},
