@@ -218,7 +218,7 @@ void index_pass(const PassText& text, char prefix)
         void prefetch(const WordKey& key) const { key.spans ? void() : index.prefetch(key); }
         void fetch(const WordKey& key) const { key.spans ? void() : index.fetch(key); }
     };
-    std::size_t spanning_walked = 0; // a file changed since would give more
+    std::size_t spanning_walked = 0; // a file changed since the first walk may hold more
     walk_ahead(
         text, prefix, false, Plain{index}, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) {
