@@ -213,14 +213,11 @@ void index_pass(const PassText& text, char prefix)
     const SegmentIndex index(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
         text.in_memory().find("->~") != std::string_view::npos);
     reserve_output(text.size());
-    struct Plain {
-        const SegmentIndex& index;
-        void prefetch(const WordKey& key) const { key.spans ? void() : index.prefetch(key); }
-        void fetch(const WordKey& key) const { key.spans ? void() : index.fetch(key); }
-    };
     std::size_t spanning_walked = 0; // a file changed since the first walk may hold more
+    // A spanning word's key is left unhashed: the index is only asked to
+    // fetch slot 0 for it, and never to find it.
     walk_ahead(
-        text, prefix, false, Plain{index}, [&] { run.out_text.append(line_end_text); },
+        text, prefix, false, index, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) {
             const std::size_t key_pos = !key.spans       ? index.find(key)
                 : spanning_walked < spanning_keys.size() ? spanning_keys[spanning_walked++]
