@@ -5,10 +5,21 @@
 #include <random>
 
 #include "engine/engine.h"
+#include "engine/lookup.h"
 #include "plain_pass.h"
 #include "state/run_state.h"
 
 namespace {
+
+// pattern times over, each '#' in it the number of the time.
+std::string repeated_entry(const std::string& pattern, int times)
+{
+    std::string text;
+    for (int n = 0; n < times; ++n)
+        for (const char ch : pattern)
+            text += ch == '#' ? std::to_string(n) : std::string(1, ch);
+    return text;
+}
 
 // A pass over the words, one after another, gives what the plain pass gives.
 void expect_plain_answers(const std::string& dict, const std::vector<std::string>& words)
@@ -41,11 +52,14 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
         "_Cat_->~Kat_ _cAT_->~kat_",
         // One above '_' after '_', one above '~' after '~', in a long one.
         "_^b_->~x_ _q_->~\x7fz_ _still_->~ztill_ _cat_->~kat_ _fish_->~phish_ _snake_->~s_",
+        "_incomprehensible_->~inkomprensibul_", // the shortest word not looked up as a short one
+        // Three segments for each '~': the index must grow before it is full.
+        repeated_entry(" _a#_j#_s#_->~x#_", 8),
     };
     const std::vector<std::string> words = {"still", "Still", "cat", "Cat", "CAT", "kat", "ztill", "c", "d", "b",
         "fish", "phish", "fesh", "y", "x~y", "x", "~", "->~b", "a_->~b", "~~", "_", "__", "nope",
         std::string("n\0l", 3), std::string("z\x1a", 2), "snake_case", "case_->~snek", "b~c", "a~b~c", "a~b",
-        "snek_ _snake", "", "~cat", "cat_", "_cat", "_cat_", "^b", "\x7fz"};
+        "snek_ _snake", "", "~cat", "cat_", "_cat", "_cat_", "^b", "\x7fz", "incomprehensible", "j3", "s7"};
     for (const std::string& dict : dicts)
         expect_plain_answers(dict, words);
     // Thousands of words whose keys span segments, each found, in a text long enough to be looked up as it goes.
@@ -56,6 +70,34 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
         many += "_" + spanning.back() + "_->~q" + std::to_string(n) + "_ ";
     }
     expect_plain_answers(many, spanning);
+}
+
+// A segment that extends a word, by bytes that make their hashes agree
+// wherever the index looks (the tag, and the home slot in the 16 slots of a
+// one-entry dictionary), does not answer the word: its closing '_' is
+// compared too, on the short path, the second load, and the path near the
+// dictionary's end.
+TEST(Lookup, ASegmentThatExtendsTheWordDoesNotAnswerIt)
+{
+    const auto colliding = [](const std::string& word) {
+        const std::uint64_t wanted = key_of('_', word, false).hash;
+        for (std::uint64_t n = 0;; ++n) {
+            std::string segment = word;
+            for (std::uint64_t rest = n; rest != 0; rest /= 26)
+                segment += static_cast<char>('a' + rest % 26);
+            const std::uint64_t hash = key_of('_', segment, false).hash;
+            if (segment != word && hash >> 48 == wanted >> 48 && (hash & 15) == (wanted & 15))
+                return segment;
+        }
+    };
+    for (const std::string word : {"cat", "caterpillar"}) {
+        const std::string segment = colliding(word);
+        for (const std::string& dict : {"_" + segment + "_", "_" + segment + "_->~WRONG_" + std::string(24, ' ')}) {
+            const SegmentIndex index('_', dict, false);
+            EXPECT_EQ(index.find(key_of('_', word, false)), not_found_yet) << dict;
+            EXPECT_EQ(index.find(key_of('_', segment, false)), 0u) << dict;
+        }
+    }
 }
 
 // Random dictionaries from small alphabets rich in the bytes that matter,
