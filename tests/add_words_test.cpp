@@ -142,17 +142,21 @@ TEST(AddWords, TheTextAfterAddingWordsIsAFreshRun)
         std::string name, dictionary, story;
         std::vector<std::string> lines;
         std::string translated;
+        std::string more = "_dawg_->~doggo_";
     };
     const Case cases[] = {
         {"a new word that an entry gives", "_the_->~da_ _cat_->~kat_ _and_->~an_", "The cat and an owl.\n", {"an->un"},
             "Da kat an un owl.\n" + footer(4)},
         {"a link added with a pair", two_words, "dog\n", {"|more.dic]", "dog->dawg"}, "doggo \n" + footer(4)},
+        {"a chain of three", "_dog_->~dawg_ |more.dic]", "dog cat\n", {"cat->kit"}, "doggo kit \n" + footer(4),
+            "_dawg_->~doggo_ |last.dic]"},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("story.txt", c.story);
         box.write("quogo.dic", c.dictionary);
-        box.write("more.dic", "_dawg_->~doggo_");
+        box.write("more.dic", c.more);
+        box.write("last.dic", "_kat_->~kot_");
         EXPECT_EQ(box.run({"story.txt"}, typing(c.lines)).status, 0) << c.name;
         EXPECT_EQ(box.read("story.qgo"), c.translated) << c.name;
         const RunResult fresh = box.run({"story.txt"});
@@ -264,6 +268,8 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
         {"ab->c]", "Not added: a word can't hold _, | or ]"},
         {"a~b->c", "Not added: the English word can't hold ~ or a space"},
         {"a b->c", "Not added: the English word can't hold ~ or a space"},
+        {"Zoo->zu", "Not added: start it in lower case; capitals in the text are found through it"},
+        {"mo\x7fuse->mowse", "Not added: a line can't hold control characters"},
         {std::string(10000, 'x'), "Not added: a line can't be longer than 4096 bytes"},
         {std::string(2000, 'e') + "->" + std::string(2095, 'q'), "Not added: a line can't be longer than 4096 bytes"},
     };
@@ -332,6 +338,9 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
             "\nsub/more.dic is not extended: a dictionary reached by a link is, only when the link names it without "
             "/\n"},
         {"reached by a link to a file without entries", linking_to("notes.txt", "notes.txt", "My notes\n"), {},
+            "\nnotes.txt is not extended: it holds no entries, so it may not be a dictionary\n"},
+        {"reached by a link to a file whose one arrow has no English word",
+            linking_to("notes.txt", "notes.txt", "__->~see below_"), {},
             "\nnotes.txt is not extended: it holds no entries, so it may not be a dictionary\n"},
         {"in a read-only folder",
             [](const Sandbox& box) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "sandbox.h"
@@ -182,6 +183,22 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             "\nCan't read standard input\n", "", {}, {}, false, {}, redirected("<. >.console 2>&1")},
         {"the dictionary as the input, a known word typed", {{"quogo.dic", cat}}, {"quogo.dic"}, "kcat->kat\n\nkk",
             true, "See quogo.qgo and quogo.htm", ""},
+        {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
+            "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
+            failing("folder")},
+        {"an output folder the user cannot write, run as nobody", {{"quogo.dic", cat}, {"shelf/story.txt", "cat\n"}},
+            {"shelf/story.txt"}, "", false,
+            banner + "\nCan't write shelf/story.qgo: Permission denied\n" + usage_screen, "", {"shelf"}, {}, false, {},
+            Sandbox::Options::nobody()},
+        {"an attribute that cannot be kept", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "old"}},
+            {"story.txt"}, "", false,
+            "\nCan't write story.qgo: keeping the extended attribute user.origin failed: Input/output error\n", "", {},
+            {}, false, {}, failing("fsetxattr"), {},
+            [](const Sandbox& box) { ::setxattr(box.path("story.qgo").c_str(), "user.origin", "mine", 4, 0); }},
+        {"message file linked to the first dictionary of a chain",
+            {{"quogo.dic", cat + " |b.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "kdog->dawg\n\nkk", false,
+            "\nWriting quogo.msg would destroy the dictionary quogo.dic\n", "", {}, {{"quogo.msg", "quogo.dic"}}, false,
+            {}, {}, {}, [](const Sandbox& box) { box.write("b.dic", "_kat_->~kot_"); }},
     };
     for (const Case& c : cases) {
         if (c.options.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {

@@ -1,9 +1,11 @@
 // Loaded with LD_PRELOAD, makes one kind of call on the program's temporary
 // files fail with EIO after doing its work, as a failing disk would
-// (QUOGTRAN_FAIL=close or QUOGTRAN_FAIL=fsync), or makes their creation
+// (QUOGTRAN_FAIL=close, fsync or fsetxattr), makes the sync of a folder
+// fail (QUOGTRAN_FAIL=folder), or makes the creation of a temporary file
 // take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,8 +59,18 @@ extern "C" int close(int fd)
 
 extern "C" int fsync(int fd)
 {
-    if (!fails("fsync", fd))
+    struct stat info { };
+    const bool folder = wanted("folder") && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    if (!folder && !fails("fsync", fd))
         return real<int (*)(int)>("fsync")(fd);
+    errno = EIO;
+    return -1;
+}
+
+extern "C" int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
+{
+    if (!fails("fsetxattr", fd))
+        return real<int (*)(int, const char*, const void*, size_t, int)>("fsetxattr")(fd, name, value, size, flags);
     errno = EIO;
     return -1;
 }
