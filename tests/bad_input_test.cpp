@@ -32,7 +32,7 @@ struct Case {
     Files hard_links{};                          // hard links: name, existing file
     Sandbox::Options options{};                  // commands run first, redirections, user
     std::vector<std::string> absent{};           // files the run must not create
-    std::function<void(const Sandbox&)> setup{}; // run last, before the program
+    std::function<bool(const Sandbox&)> setup{}; // run last, before the program; false: it can't be done here
 };
 
 // A memory limit makes an endless file run out of memory at once, but the
@@ -55,23 +55,25 @@ const std::string cat = "_cat_->~kat_";
 
 // Makes the folder shared, as /tmp is (sticky and writable by all), and
 // hands every link in it to another user, as if planted there.
-void planted(const Sandbox& box)
+bool planted(const Sandbox& box)
 {
     ::chmod(box.dir().c_str(), 01777);
     ::chmod(box.path("private").c_str(), 0700);
     for (const std::string& name : box.names()) {
         struct stat info { };
-        if (::lstat(box.path(name).c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-            (void)!::lchown(box.path(name).c_str(), 65534, 65534);
+        if (::lstat(box.path(name).c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+            ::lchown(box.path(name).c_str(), 65534, 65534) != 0)
+            return false;
     }
+    return true;
 }
 
-// Makes the folder shelf append-only, or ordinary again.
-void append_only(const Sandbox& box, bool on)
+// Makes the folder shelf append-only, or ordinary again; false when chattr
+// is missing or not allowed here.
+bool append_only(const Sandbox& box, bool on)
 {
-    if (box.exists("shelf") &&
-        std::system(("chattr " + std::string(on ? "+a '" : "-a '") + box.path("shelf") + "'").c_str()) != 0)
-        std::printf("could not change the shelf's attributes: chattr is missing or not allowed\n");
+    return !box.exists("shelf") ||
+        std::system(("chattr " + std::string(on ? "+a '" : "-a '") + box.path("shelf") + "' 2>/dev/null").c_str()) == 0;
 }
 
 Sandbox::Options redirected(std::string redirects)
@@ -170,7 +172,7 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             "\nCan't write " + std::string(252, 'n') + ".qgo: File name too long\n", ""},
         {"an output in an append-only folder", {{"quogo.dic", cat}, {"shelf/story.txt", "cat\n"}}, {"shelf/story.txt"},
             "", false, "\nCan't write shelf/story.qgo: Operation not permitted\n", "", {"shelf"}, {}, false, {}, {}, {},
-            [](const Sandbox& box) { append_only(box, true); }},
+            [](const Sandbox& box) { return append_only(box, true); }},
         {"another user's links to outputs in a shared folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}},
             {"story.txt"}, "", false, "\nCan't write story.qgo: story.qgo is another user's link in a shared folder\n",
             "", {"private"}, {{"story.qgo", "private/new"}, {"story.htm", "private/file"}}, false, {}, {},
@@ -194,19 +196,25 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             {"story.txt"}, "", false,
             "\nCan't write story.qgo: keeping the extended attribute user.origin failed: Input/output error\n", "", {},
             {}, false, {}, failing("fsetxattr"), {},
-            [](const Sandbox& box) { ::setxattr(box.path("story.qgo").c_str(), "user.origin", "mine", 4, 0); }},
+            [](const Sandbox& box) {
+                return ::setxattr(box.path("story.qgo").c_str(), "user.origin", "mine", 4, 0) == 0;
+            }},
         {"message file linked to the first dictionary of a chain",
             {{"quogo.dic", cat + " |b.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "kdog->dawg\n\nkk", false,
             "\nWriting quogo.msg would destroy the dictionary quogo.dic\n", "", {}, {{"quogo.msg", "quogo.dic"}}, false,
-            {}, {}, {}, [](const Sandbox& box) { box.write("b.dic", "_kat_->~kot_"); }},
+            {}, {}, {}, [](const Sandbox& box) {
+                box.write("b.dic", "_kat_->~kot_");
+                return true;
+            }},
     };
+    std::string skipped;
     for (const Case& c : cases) {
         if (c.options.before.empty() && c.links.size() == 1 && c.links.front().second == "/dev/zero") {
-            std::printf("skipped '%s': no memory limit under the address sanitizer\n", c.name.c_str());
+            skipped += "'" + c.name + "': no memory limit under the address sanitizer. ";
             continue;
         }
-        if ((c.options.as_nobody || c.setup) && !can_run_as_nobody()) {
-            std::printf("skipped '%s': only root can play another user\n", c.name.c_str());
+        if (c.options.as_nobody && !can_run_as_nobody()) {
+            skipped += "'" + c.name + "': only root can play another user. ";
             continue;
         }
         Sandbox box;
@@ -218,8 +226,10 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             box.write(name, bytes);
         for (const auto& [name, existing] : c.hard_links)
             ASSERT_EQ(::link(box.path(existing).c_str(), box.path(name).c_str()), 0) << c.name;
-        if (c.setup)
-            c.setup(box);
+        if (c.setup && !c.setup(box)) {
+            skipped += "'" + c.name + "': it could not be set up here (chattr, xattrs or another user's files). ";
+            continue;
+        }
 
         const RunResult run = box.run(c.args, c.typed, c.options);
         EXPECT_EQ(run.status, c.succeeds ? 0 : 1) << c.name;
@@ -242,6 +252,8 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         })) << c.name;
         append_only(box, false);
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 } // namespace

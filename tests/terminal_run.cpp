@@ -5,11 +5,13 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -133,12 +135,29 @@ bool TerminalRun::wait_for(const std::string& text)
     return true;
 }
 
+// Whether the program (under job control, the job the parent started) is
+// blocked in a read, as it is at a wait or a prompt: keys typed before then
+// would race it.
+bool TerminalRun::wait_until_reading()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pid_t program = pid_;
+        std::ifstream(std::string("/proc/") + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children") >>
+            program;
+        long call = -1;
+        std::ifstream(std::string("/proc/") + std::to_string(program) + "/syscall") >> call;
+        if (call == SYS_read)
+            return true;
+        read_some(5);
+    }
+    return false;
+}
+
 bool TerminalRun::play(const Steps& steps, int gap_ms)
 {
     for (const auto& [text, keys] : steps) {
-        if (text.empty())
-            std::this_thread::sleep_for(std::chrono::milliseconds(700));
-        else if (!wait_for(text))
+        if ((!text.empty() && !wait_for(text)) || (!keys.empty() && !wait_until_reading()))
             return false;
         for (std::size_t at = 0; gap_ms > 0 && at < keys.size(); ++at) {
             type(keys.substr(at, 1));
@@ -159,6 +178,12 @@ void TerminalRun::type(const std::string& keys)
 void TerminalRun::signal(int number)
 {
     ::kill(pid_, number);
+}
+
+void TerminalRun::resize(unsigned short rows)
+{
+    const winsize size{rows, 80, 0, 0};
+    ::ioctl(master_, TIOCSWINSZ, &size);
 }
 
 int TerminalRun::finish()

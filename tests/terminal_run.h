@@ -44,14 +44,18 @@ public:
     // Reads the screen until text has appeared after what was seen before.
     bool wait_for(const std::string& text);
 
-    // For each step, waits for its text and types its keys, a byte each
-    // gap_ms when that is not 0; a step without text waits 700 ms instead
-    // (long enough for a stopped job to be continued). False when a text did
-    // not appear.
+    // For each step, waits for its text, and then until the program is
+    // blocked reading, and types its keys, a byte each gap_ms when that is
+    // not 0. False when a text did not appear or the program did not read.
     using Steps = std::vector<std::pair<std::string, std::string>>;
     bool play(const Steps& steps, int gap_ms = 0);
+    // Reads the screen until the program is blocked in a read: at a wait or
+    // a prompt, ready for keys. False when it is not within 10 s.
+    bool wait_until_reading();
     void type(const std::string& keys);
     void signal(int number);
+    // Gives the window so many rows, as a user resizing it does.
+    void resize(unsigned short rows);
 
     // Waits for the program to end and returns its wait status.
     int finish();

@@ -12,9 +12,6 @@
 #include <cstring>
 #include <functional>
 
-#include <chrono>
-#include <thread>
-
 #include "sandbox.h"
 #include "terminal_run.h"
 
@@ -27,32 +24,37 @@ const std::string wait = "Strike Any Key ...\r\n";
 // window two fewer than it has rows, so that the page and its prompt fit.
 TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
 {
-    for (const unsigned short rows : {0, 12}) {
+    struct Case {
+        unsigned short rows;     // the window's, 0 for the terminal's own
+        unsigned short shrunk;   // the rows it has after the first page, when not 0
+        std::vector<int> breaks; // the line each page ends with
+    };
+    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}};
+    for (const Case& c : cases) {
         Sandbox box;
         box.write("quogo.dic", dictionary);
         std::string story;
-        for (int line = 1; line <= 25; ++line)
+        for (int line = 1; line <= 27; ++line)
             story += "cat " + std::to_string(line) + "\n";
         box.write("story.txt", story);
         TerminalRun::Options options;
-        options.rows = rows;
+        options.rows = c.rows;
         TerminalRun run(box.dir(), {"story.txt"}, options);
-        ASSERT_TRUE(run.wait_for("Strike Any Key ...\r\n"));
-        run.type("#");
-        const std::string last = "kat " + std::to_string(rows == 0 ? 20 : 10) + " \r\n";
-        ASSERT_TRUE(run.wait_for(last + "\r\nStrike Any Key ...\r\n")) << rows << run.screen();
-        EXPECT_EQ(run.screen().find("#"), std::string::npos) << rows;
-        run.type("#");
-        if (rows != 0) {
-            ASSERT_TRUE(run.wait_for("kat 20 \r\n\r\nStrike Any Key ...\r\n")) << run.screen();
-            run.type("#");
+        ASSERT_TRUE(run.play({{"Strike Any Key ...\r\n", "#"}}));
+        for (const int line : c.breaks) {
+            ASSERT_TRUE(run.wait_for("kat " + std::to_string(line) + " \r\n\r\nStrike Any Key ...\r\n"))
+                << c.rows << run.screen();
+            if (c.shrunk != 0)
+                run.resize(c.shrunk);
+            ASSERT_TRUE(run.play({{"", "#"}}));
         }
+        EXPECT_EQ(run.screen().find("#"), std::string::npos) << c.rows;
         ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
         run.type("\r");
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
         EXPECT_TRUE(run.settings_restored());
-        EXPECT_EQ(box.read("story.qgo").substr(0, 12), "kat 1 \nkat 2");
+        EXPECT_EQ(box.read("story.qgo").substr(0, 12), "kat 1 \nkat 2") << c.rows;
     }
 }
 
@@ -99,7 +101,7 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndGoesOn)
         run.type("\x1a"); // Ctrl-Z
         ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
         EXPECT_TRUE(run.settings_restored());
-        std::this_thread::sleep_for(std::chrono::milliseconds(700)); // continued by now
+        ASSERT_TRUE(run.wait_until_reading()) << run.screen(); // continued by now
         if (from_fifo) {
             EXPECT_EQ(::write(keys, "k\n", 2), 2);
         } else {
@@ -134,6 +136,10 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         t.c_cc[VMIN] = 0;
     };
     const auto utf8 = [](termios& t) { t.c_iflag |= IUTF8; };
+    const auto keys_without_minimum = [](termios& t) {
+        t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        t.c_cc[VMIN] = 0;
+    };
     const std::string mouse = dictionary + "\nx+=\" _mouse_->~mowse_\";\n";
     struct Case {
         std::string name;
@@ -173,6 +179,9 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
             false, 5},
         {"UTF-8 key of three bytes", {"story.txt"}, nullptr, adding("\xe0\xa4\x85", "mouse->mowse"), 0, mouse},
         {"two keys at once", {"story.txt"}, nullptr, adding("kx", "mouse->mowse"), 0, mouse},
+        {"a paste of 300 bytes at a wait", {"story.txt"}, nullptr, adding(std::string(300, 'x'), "mouse->mowse"), 0,
+            mouse},
+        {"key mode but for its minimum", {"story.txt"}, keys_without_minimum, adding("k", "mouse->mowse"), 0, mouse},
         {"UTF-8 erase where the terminal was not told of UTF-8", {"story.txt"},
             [](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(IUTF8); },
             adding("k",
