@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "control/usage.h"
 #include "state/run_state.h"

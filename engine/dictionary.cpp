@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "control/files.h"
 #include "engine/engine.h"

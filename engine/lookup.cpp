@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "engine/memory.h"
 

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/bytes.h"
 #include "control/console.h"
 
 constexpr std::size_t not_found_yet = static_cast<std::size_t>(-1);

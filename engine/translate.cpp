@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "engine/engine.h"
 #include "engine/lookup.h"

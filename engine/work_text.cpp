@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "control/files.h"
 #include "control/usage.h"

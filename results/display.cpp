@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "results/results.h"
 #include "state/run_state.h"

@@ -2,6 +2,7 @@
 #include <optional>
 #include <vector>
 
+#include "control/bytes.h"
 #include "control/console.h"
 #include "control/files.h"
 #include "control/usage.h"

@@ -1,3 +1,4 @@
+#include "control/bytes.h"
 #include "control/console.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,144 @@
+// Searches and counts over texts of bytes: the one home of the program's bit
+// tricks. Every search here finds exactly what a loop over the bytes finds.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+constexpr std::ptrdiff_t not_found = -1;
+
+// Index of the first occurrence of needle in haystack, or not_found. Every
+// byte is ordinary (NUL included); an empty needle is found at 0 in a
+// non-empty haystack and nowhere in an empty one.
+std::ptrdiff_t find_text(std::string_view haystack, std::string_view needle);
+
+// How many bytes of text are ch: counted in blocks whose tallies fit a
+// byte, which the compiler turns into wide compares.
+std::size_t count_of(std::string_view text, char ch);
+
+// The one case folding of the program: A-Z to a-z, every other byte as it is.
+inline char lower_ascii(char ch)
+{
+    return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + ('a' - 'A')) : ch;
+}
+
+// Byte searches a machine word at a time: most of what is sought stands a
+// few bytes on, too near for a call to memchr to pay. A word's bytes are
+// numbered from its low end (little-endian loads); elsewhere every search
+// takes its byte loop.
+namespace word_at_a_time {
+
+constexpr bool usable = std::endian::native == std::endian::little;
+constexpr std::size_t width = 8;
+constexpr std::uint64_t ones = 0x0101010101010101ull;
+constexpr std::uint64_t highs = ones << 7;
+
+inline std::uint64_t load(const char* p)
+{
+    std::uint64_t value = 0;
+    std::memcpy(&value, p, width);
+    return value;
+}
+
+// Whether the two loads of a short word at at stay inside text.
+inline bool two_loads_fit(std::string_view text, std::size_t at)
+{
+    return at + 2 * width <= text.size();
+}
+
+// The high bit of each byte of v that is ch, and of no other. After the
+// XOR the bytes sought are 0. Adding 0x7f to the low seven bits of a byte
+// carries into its high bit exactly when those bits are not all 0, and the
+// carry stops there, so no byte disturbs its neighbour; OR-ing in the byte
+// itself sets the high bit of every byte that is not 0. What stays clear
+// is a 0 byte: no false hits, unlike the shorter (t - ones) & ~t & highs,
+// which marks a 0x01 above a 0.
+inline std::uint64_t bytes_equal(std::uint64_t v, char ch)
+{
+    const std::uint64_t t = v ^ (ones * static_cast<unsigned char>(ch));
+    return ~(((t & ~highs) + ~highs) | t) & highs;
+}
+
+// Every bit below the first mark: the bytes that come before it. Subtracting
+// 1 from the lowest set bit alone clears it and sets all below.
+inline std::uint64_t below_first(std::uint64_t marks)
+{
+    return (marks & (~marks + 1)) - 1;
+}
+
+// The number of the byte the first mark falls in (8 when there is none).
+inline std::size_t byte_of(std::uint64_t marks)
+{
+    return static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+}
+
+// The low k bytes of a machine word, k at most 8.
+inline std::uint64_t low_bytes(std::size_t k)
+{
+    return k >= width ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * k)) - 1;
+}
+
+// The marks, one a byte, gathered into the low 8 bits. Shifted down, the
+// mark of byte i is bit 8i. The multiplier's bits are 7(j + 1) for j = 0 to
+// 7, so the product holds a copy of each mark at bit 8i + 7(j + 1) for each
+// j, and the copy with j = 7 - i falls on bit 56 + i. No two copies share a
+// bit (8i + 7m = 8i' + 7m' with m, m' from 1 to 8 forces i = i'), so
+// nothing carries, and every other copy falls below bit 56 or past bit 63.
+inline std::uint64_t gathered(std::uint64_t marks)
+{
+    return ((marks >> 7) * 0x0102040810204080ull) >> 56;
+}
+
+} // namespace word_at_a_time
+
+// Calls take(at) for each position of text that holds ch or other, in
+// order: 64 bytes a round, where they fall gathered into one mask.
+template <typename Take> void for_each_byte(std::string_view text, char ch, char other, Take take)
+{
+    using namespace word_at_a_time;
+    std::size_t at = 0;
+    for (; usable && at + 64 <= text.size(); at += 64) {
+        std::uint64_t hits = 0;
+        for (std::size_t word = 0; word < 8; ++word) {
+            const std::uint64_t v = load(text.data() + at + 8 * word);
+            hits |= gathered(bytes_equal(v, ch) | bytes_equal(v, other)) << (8 * word);
+        }
+        for (; hits != 0; hits &= hits - 1)
+            take(at + static_cast<std::size_t>(std::countr_zero(hits)));
+    }
+    for (; at < text.size(); ++at)
+        if (text[at] == ch || text[at] == other)
+            take(at);
+}
+
+// Where the first ch at or after from stands in text, or text.size().
+inline std::size_t next_byte(std::string_view text, std::size_t from, char ch)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + width <= text.size(); from += width)
+        if (const std::uint64_t hits = bytes_equal(load(text.data() + from), ch); hits != 0)
+            return from + byte_of(hits);
+    while (from < text.size() && text[from] != ch)
+        ++from;
+    return from;
+}
+
+// Where the first byte at or after from that may be a line end or a
+// punctuation mark stands: one below 64 and not a space (text is mostly
+// letters and spaces). Within the last 8 bytes, from itself. A byte is below
+// 64 when its bits 7 and 6 are both clear: ~v has them set, and ~(v << 1)
+// brings bit 6 of each byte up to where bit 7 is tested (the bit shifted in
+// from the byte below lands on bit 0, which the mask drops).
+inline std::size_t next_low_byte(std::string_view text, std::size_t from)
+{
+    using namespace word_at_a_time;
+    for (; usable && from + width <= text.size(); from += width) {
+        const std::uint64_t v = load(text.data() + from);
+        if (const std::uint64_t low = ~v & ~(v << 1) & highs & ~bytes_equal(v, ' '); low != 0)
+            return from + byte_of(low);
+    }
+    return from;
+}
