@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,10 +24,27 @@
 #include <vector>
 
 #include "control/bytes.h"
-#include "control/console.h"
 
 constexpr std::size_t not_found_yet = static_cast<std::size_t>(-1);
-constexpr std::uint64_t free_slot = 0; // of the tables' open addressing
+
+// --- Capitals: the one pair of helpers between a word as written and as looked up
+
+// A word is looked up with a leading capital in lower case ...
+inline char looked_up(char written_first)
+{
+    return lower_ascii(written_first);
+}
+
+// ... and its translation, when it begins with a small letter, is written
+// with the capital back.
+inline char written(char result_first, char word_first)
+{
+    const bool capital = looked_up(word_first) != word_first;
+    return capital && result_first >= 'a' && result_first <= 'z' ? static_cast<char>(result_first - ('a' - 'A'))
+                                                                 : result_first;
+}
+
+// --- Keys ---------------------------------------------------------------------------
 
 // A word with its hash as looked up, worked out before it is looked up.
 struct WordKey {
@@ -38,9 +56,17 @@ struct WordKey {
     std::array<std::uint64_t, 2> head;
     std::uint64_t hash;
 };
-// The key of a word; that of a word that spans segments is hashed only
-// when asked.
-WordKey key_of(char prefix, std::string_view word, bool spans, bool hash_spanning = true);
+
+// The words whose bytes and closing '_' fit two loads: under 16 bytes.
+constexpr std::size_t short_word_limit = 2 * word_at_a_time::width - 1;
+
+// The hash of a word as looked up, first in place of its first byte: its
+// bytes taken 8 at a time from its start, the last ones padded with zeros,
+// mixed one block at a time into its length. A short word is hashed from
+// its two loads (short_key) to the same value.
+std::uint64_t hash_of(std::string_view word, char first);
+
+namespace hashing {
 
 inline std::uint64_t mix(std::uint64_t h)
 {
@@ -50,53 +76,177 @@ inline std::uint64_t mix(std::uint64_t h)
     return h;
 }
 
-// The low k bytes of a machine word, k at most 8.
-inline std::uint64_t low_bytes(std::size_t k)
-{
-    return k >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * k)) - 1;
-}
+constexpr std::uint64_t length_factor = 0x9e3779b97f4a7c15ull;
+
+} // namespace hashing
 
 // The key of a word of under 16 bytes that spans no segments, looked up
 // with first as its first byte, from the 16 bytes loaded at its start: its
 // blocks of bytes as looked up are hashed as hash_of does, one load each.
 inline WordKey short_key(std::string_view word, char first, std::uint64_t first8, std::uint64_t next8)
 {
+    using word_at_a_time::low_bytes;
+    using word_at_a_time::width;
     const std::size_t size = word.size();
-    std::array<std::uint64_t, 2> head{first8 & low_bytes(size), size > 8 ? next8 & low_bytes(size - 8) : 0};
-    std::uint64_t hash = size * 0x9e3779b97f4a7c15ull;
+    std::array<std::uint64_t, 2> head{first8 & low_bytes(size), size > width ? next8 & low_bytes(size - width) : 0};
+    std::uint64_t hash = size * hashing::length_factor;
     if (size > 0)
-        hash = mix(hash ^ (head[0] = (head[0] & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first)));
-    if (size > 8)
-        hash = mix(hash ^ head[1]);
-    const std::uint64_t underscore = std::uint64_t{'_'} << (8 * (size % 8));
-    return {word, size == 0 ? '\0' : first, false,
-        {head[0] | (size < 8 ? underscore : 0), head[1] | (size < 8 ? 0 : underscore)}, hash};
+        hash = hashing::mix(hash ^ (head[0] = (head[0] & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first)));
+    if (size > width)
+        hash = hashing::mix(hash ^ head[1]);
+    const std::uint64_t underscore = std::uint64_t{'_'} << (8 * (size % width));
+    head[size < width ? 0 : 1] |= underscore;
+    return {word, size == 0 ? '\0' : first, false, head, hash};
 }
+
+// The key of a word; that of a word that spans segments is hashed only
+// when asked.
+WordKey key_of(char prefix, std::string_view word, bool spans, bool hash_spanning = true);
+
+// Where the word at at ends (at a space, or the end of text), setting spans
+// when it holds '_' or prefix.
+std::size_t word_end(std::string_view text, std::size_t at, char prefix, bool& spans);
+
+// The word at at in text, up to the next space or the end, with its key.
+// Most words are short: found, and their keys made, from two loads.
+inline WordKey scan_word(std::string_view text, std::size_t at, char prefix, bool hash_spanning)
+{
+    using namespace word_at_a_time;
+    if (usable && two_loads_fit(text, at)) {
+        const std::uint64_t first8 = load(text.data() + at);
+        const std::uint64_t next8 = load(text.data() + at + width);
+        const std::uint64_t space = bytes_equal(first8, ' ');
+        const std::uint64_t later_space = bytes_equal(next8, ' ');
+        const std::uint64_t marks = bytes_equal(first8, '_') | bytes_equal(first8, prefix);
+        const std::uint64_t later_marks = bytes_equal(next8, '_') | bytes_equal(next8, prefix);
+        // The space in the first load with no mark before it, or one in the
+        // second with no mark in the first or before it.
+        const bool clean = space != 0 ? (marks & below_first(space)) == 0
+                                      : later_space != 0 && marks == 0 && (later_marks & below_first(later_space)) == 0;
+        if (clean) {
+            const std::size_t length = space != 0 ? byte_of(space) : width + byte_of(later_space);
+            return short_key(text.substr(at, length), looked_up(text[at]), first8, next8);
+        }
+    }
+    bool spans = false;
+    const std::size_t end = word_end(text, at, prefix, spans);
+    return key_of(prefix, text.substr(at, end - at), spans, hash_spanning);
+}
+
+// --- The table ----------------------------------------------------------------------
+
+// Open addressing with linear probing, at most half full, under the segment
+// index and the word table alike. A slot holds the top 16 bits of an item's
+// hash, its tag, so that most other items are passed over unseen, and the
+// item's value + 1; a free slot holds 0. What a value stands for, and when
+// an item is the one sought, its user says.
+class OpenTable {
+public:
+    static constexpr unsigned value_bits = 48;
+    static constexpr std::size_t value_limit = (std::size_t{1} << value_bits) - 1; // value + 1 must fit
+
+    struct Slot {
+        std::uint64_t bits = 0;
+        bool is_free() const { return bits == 0; }
+        std::uint64_t tag() const { return bits >> value_bits; }
+        std::size_t value() const { return static_cast<std::size_t>((bits & value_limit) - 1); }
+    };
+
+    // Room for items without growing.
+    explicit OpenTable(std::size_t items = 0);
+
+    void prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
+    const Slot& home(std::uint64_t hash) const { return slots_[hash & mask_]; }
+    static std::uint64_t tag_of(std::uint64_t hash) { return hash >> value_bits; }
+
+    // The value of the first item of this hash that is(value) accepts, or
+    // not_found_yet.
+    template <typename Is> std::size_t find(std::uint64_t hash, Is is) const
+    {
+        for (std::size_t at = hash & mask_; !slots_[at].is_free(); at = (at + 1) & mask_)
+            if (slots_[at].tag() == tag_of(hash) && is(slots_[at].value()))
+                return slots_[at].value();
+        return not_found_yet;
+    }
+
+    // Adds an item that is not there yet. Before the table is half full it
+    // grows, and hash_of(value) gives the hash of each item in it.
+    template <typename HashOf> void add(std::uint64_t hash, std::size_t value, HashOf hash_of)
+    {
+        assert(value < value_limit);
+        if (++items_ * 2 > slots_.size()) {
+            std::vector<Slot> old = make_room(items_);
+            for (const Slot& slot : old)
+                if (!slot.is_free())
+                    place(hash_of(slot.value()), slot.value());
+        }
+        place(hash, value);
+    }
+
+private:
+    std::vector<Slot> make_room(std::size_t items);
+    void place(std::uint64_t hash, std::size_t value);
+
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t items_ = 0;
+};
+
+// --- The segment index --------------------------------------------------------------
 
 // Every segment of a dictionary, by its bytes, with where it first stands.
 class SegmentIndex {
 public:
+    SegmentIndex() = default;
     // Segments that begin or end with a space are left out, as no word holds
     // one, and so are those that begin with "->~" unless with_arrows.
     SegmentIndex(char prefix, std::string_view dict, bool with_arrows);
-    // Fetch the memory that find will need, the first part a little before
-    // the second, so that a stream of lookups need not wait for it.
-    void prefetch(const WordKey& key) const { __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]); }
-    void fetch(const WordKey& key) const;
+
+    // Fetch the memory that find will need, the slot a little before the
+    // bytes, so that a stream of lookups need not wait for it.
+    void prefetch(const WordKey& key) const { table_.prefetch(key.hash); }
+    void prefetch_more(const WordKey& key) const
+    {
+        const OpenTable::Slot& slot = table_.home(key.hash);
+        if (!slot.is_free() && slot.tag() == OpenTable::tag_of(key.hash))
+            __builtin_prefetch(dict_.data() + slot.value());
+    }
+
     // Where the key of a word that spans no segments first stands.
-    std::size_t find(const WordKey& key) const;
+    std::size_t find(const WordKey& key) const
+    {
+        return table_.find(key.hash, [&](std::size_t key_pos) { return is_segment(key, key_pos); });
+    }
 
 private:
-    void make_room(std::size_t count);
-    void place(std::uint64_t hash, std::size_t key_pos);
+    // Whether the segment at key_pos is the word exactly: its bytes and the
+    // underscore that follows them. For a short word, a compare or two.
+    bool is_segment(const WordKey& key, std::size_t key_pos) const
+    {
+        using namespace word_at_a_time;
+        const std::size_t size = key.word.size();
+        if (usable && size <= short_word_limit && two_loads_fit(dict_, key_pos + 1)) {
+            const char* there = dict_.data() + key_pos + 1;
+            return ((load(there) ^ key.head[0]) & low_bytes(size + 1)) == 0 &&
+                ((load(there + width) ^ key.head[1]) & (size >= width ? low_bytes(size + 1 - width) : 0)) == 0;
+        }
+        if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
+            (size > 0 && dict_[key_pos + 1] != key.first))
+            return false;
+        std::size_t same = 1; // words are short: a loop beats a call
+        while (same < size && dict_[key_pos + 1 + same] == key.word[same])
+            ++same;
+        return same >= size;
+    }
 
     std::string_view dict_;
-    // Open addressing with linear probing: a slot holds 16 bits of the hash
-    // and the key's position + 1, or 0 when free; at most half are used.
-    std::vector<std::uint64_t> slots_;
+    OpenTable table_;
 };
 
-// The distinct words of a text.
+// --- The word table -----------------------------------------------------------------
+
+// The distinct words of a text, and where each one's key first stands in a
+// dictionary.
 class WordTable {
 public:
     struct Word {
@@ -110,12 +260,17 @@ public:
     // at once (the memory is taken as it is used), so that it never moves.
     explicit WordTable(char prefix, std::size_t text_size = 0);
 
-    // Fetch the memory that add and find will need, in two parts.
-    void prefetch(const WordKey& key) const { __builtin_prefetch(&slots_[key.hash & (slots_.size() - 1)]); }
-    void fetch(const WordKey& key) const;
+    // Fetch the memory that add and find will need: the slot, then the word.
+    void prefetch(const WordKey& key) const { table_.prefetch(key.hash); }
+    void prefetch_more(const WordKey& key) const;
 
     // Adds the word (unless it is there) and returns its number.
     std::size_t add(const WordKey& key);
+    // The number of the word, or not_found_yet.
+    std::size_t find(const WordKey& key) const
+    {
+        return table_.find(key.hash, [&](std::size_t number) { return is_word(key, words_[number]); });
+    }
 
     // Finds each word's key in dict, setting key_pos where it first occurs.
     void search(std::string_view dict);
@@ -125,55 +280,20 @@ public:
     std::string_view text_of(const Word& word) const { return std::string_view(texts_).substr(word.offset, word.size); }
 
 private:
-    std::size_t slot_of(std::uint64_t hash, char first, std::string_view word) const;
-    void grow();
+    bool is_word(const WordKey& key, const Word& word) const
+    {
+        return word.size == key.word.size() && word.spans == key.spans &&
+            (key.word.empty() || (texts_[word.offset] == key.first && text_of(word).substr(1) == key.word.substr(1)));
+    }
     void search_segments(std::string_view dict);
     void search_spanning(std::string_view dict);
 
     char prefix_;
     std::vector<Word> words_;
     std::string texts_; // the words' bytes, one after another
-    // Open addressing with linear probing: a slot holds the high half of a
-    // word's hash and its number + 1, or 0 when free; at most half are used.
-    std::vector<std::uint64_t> slots_;
+    OpenTable table_;
     // Which (length, first byte) pairs the segment words have, so that most
     // segments are passed over without being hashed.
     std::array<std::uint64_t, 64 * 256 / 64> shapes_{};
     bool any_spanning_ = false;
 };
-
-inline void SegmentIndex::fetch(const WordKey& key) const
-{
-    const std::uint64_t slot = slots_[key.hash & (slots_.size() - 1)];
-    if (slot != free_slot && slot >> 48 == key.hash >> 48)
-        __builtin_prefetch(dict_.data() + (slot & 0xffffffffffffull) - 1);
-}
-
-inline std::size_t SegmentIndex::find(const WordKey& key) const
-{
-    const std::size_t mask = slots_.size() - 1;
-    const std::size_t size = key.word.size();
-    for (std::size_t at = key.hash & mask; slots_[at] != free_slot; at = (at + 1) & mask) {
-        if (slots_[at] >> 48 != key.hash >> 48)
-            continue;
-        const std::size_t key_pos = (slots_[at] & 0xffffffffffffull) - 1;
-        // The segment there is the word exactly when its bytes are the word's
-        // and an underscore follows them: for a short word, a compare or two.
-        if (word_at_a_time::usable && size < 16 && key_pos + 17 <= dict_.size()) {
-            const char* there = dict_.data() + key_pos + 1;
-            if (((word_at_a_time::load(there) ^ key.head[0]) & low_bytes(size + 1)) == 0 &&
-                ((word_at_a_time::load(there + 8) ^ key.head[1]) & (size >= 8 ? low_bytes(size - 7) : 0)) == 0)
-                return key_pos;
-            continue;
-        }
-        if (key_pos + 1 + size >= dict_.size() || dict_[key_pos + 1 + size] != '_' ||
-            (size > 0 && dict_[key_pos + 1] != key.first))
-            continue;
-        std::size_t same = 1; // words are short: a loop beats a call
-        while (same < size && dict_[key_pos + 1 + same] == key.word[same])
-            ++same;
-        if (same >= size)
-            return key_pos;
-    }
-    return not_found_yet;
-}

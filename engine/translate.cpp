@@ -17,25 +17,6 @@ namespace {
 // that appending it does not copy the whole text.
 constexpr std::size_t footer_room = 256;
 
-// Where the word at from ends (at a space, or the end of text), setting
-// spans when it holds '_' or prefix. A word's bytes are taken 8 at a time.
-std::size_t word_end(std::string_view text, std::size_t from, char prefix, bool& spans)
-{
-    using namespace word_at_a_time;
-    for (; usable && from + 8 <= text.size(); from += 8) {
-        const std::uint64_t v = load(text.data() + from);
-        const std::uint64_t marks = bytes_equal(v, '_') | bytes_equal(v, prefix);
-        if (const std::uint64_t spaces = bytes_equal(v, ' '); spaces != 0) {
-            spans = spans || (marks & ((spaces & (~spaces + 1)) - 1)) != 0;
-            return from + byte_of(spaces);
-        }
-        spans = spans || marks != 0;
-    }
-    for (; from < text.size() && text[from] != ' '; ++from)
-        spans = spans || text[from] == '_' || text[from] == prefix;
-    return from;
-}
-
 // The steps of a pass over text: a line end (a word's space LF, or a bare
 // LF), or a word up to the next space. An empty word (a space that is not a
 // line end's) is a step like any other, so runs of spaces stay; an empty
@@ -56,29 +37,9 @@ void walk_steps(std::string_view text, char prefix, bool hash_spanning, LineEnd 
         } else {
             // Past the word and its space. When a line end follows, the next
             // step sees a bare LF and emits it, just as it would a space LF.
-            // Most words are short: found, and their keys made, in two loads.
-            using namespace word_at_a_time;
-            if (usable && at + 16 <= size) {
-                const std::uint64_t first8 = load(text.data() + at);
-                const std::uint64_t next8 = load(text.data() + at + 8);
-                const std::uint64_t marks = bytes_equal(first8, '_') | bytes_equal(first8, prefix);
-                const std::uint64_t space = bytes_equal(first8, ' ');
-                const std::uint64_t later_space = bytes_equal(next8, ' ');
-                const std::uint64_t later_marks = bytes_equal(next8, '_') | bytes_equal(next8, prefix);
-                const std::size_t length = space != 0 ? byte_of(space) : 8 + byte_of(later_space);
-                const bool clean = space != 0
-                    ? (marks & ((space & (~space + 1)) - 1)) == 0
-                    : later_space != 0 && marks == 0 && (later_marks & ((later_space & (~later_space + 1)) - 1)) == 0;
-                if (clean) {
-                    word(short_key(text.substr(at, length), lower_ascii(text[at]), first8, next8));
-                    at += length + 1;
-                    continue;
-                }
-            }
-            bool spans = false;
-            const std::size_t space = word_end(text, at, prefix, spans);
-            word(key_of(prefix, text.substr(at, space - at), spans, hash_spanning));
-            at = space + 1;
+            const WordKey key = scan_word(text, at, prefix, hash_spanning);
+            at += key.word.size() + 1;
+            word(key);
         }
     } while (at < size);
 }
@@ -103,7 +64,7 @@ std::string_view result_at(std::string_view dict, std::size_t key_pos, std::size
 // Emits one word: the result of its key found at key_pos, with the word's
 // capital when the result begins with a small letter, or when the key was
 // not found the word as written; then a space.
-void emit_word(std::string& out, std::string_view word, std::size_t key_pos, std::string_view result)
+void emit_word(std::string& out, std::string_view word, std::size_t key_pos)
 {
     if (key_pos == not_found_yet) {
         out.append(word);
@@ -111,21 +72,14 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos, std
         return;
     }
     const std::size_t start = out.size();
-    out.append(result);
-    if (!word.empty() && lower_ascii(word.front()) != word.front() && out.size() > start && out[start] >= 'a' &&
-        out[start] <= 'z')
-        out[start] = static_cast<char>(out[start] - ('a' - 'A'));
+    out.append(result_at(run.dict_text, key_pos, word.size() + 2, run.untranslate));
+    if (!word.empty() && out.size() > start)
+        out[start] = written(out[start], word.front());
     out.push_back(' ');
     if (run.verbose) {
         put_text(std::string(word) + " -> " + out.substr(start) + "\n");
         pause_ticks(200);
     }
-}
-
-std::string_view result_of(std::size_t key_pos, std::size_t word_size)
-{
-    return key_pos == not_found_yet ? std::string_view()
-                                    : result_at(run.dict_text, key_pos, word_size + 2, run.untranslate);
 }
 
 // Room for an output a quarter longer than a pass's text of size bytes,
@@ -155,7 +109,7 @@ void walk_ahead(const PassText& text, char prefix, bool hash_spanning, const Tab
                 table.prefetch(keys[at]);
         for (std::size_t at = 0; at < walked; ++at)
             if (!line_ends[at])
-                table.fetch(keys[at]);
+                table.prefetch_more(keys[at]);
         for (std::size_t at = 0; at < walked; ++at)
             line_ends[at] ? line_end() : word(keys[at]);
         walked = 0;
@@ -186,77 +140,88 @@ void walk_ahead(const PassText& text, char prefix, bool hash_spanning, const Tab
 
 // A long text with a small dictionary: the dictionary's segments indexed,
 // and each word looked up as the text is walked; the few words whose keys
-// may span segments are found together first.
-void index_pass(const PassText& text, char prefix)
-{
-    // Where the key of each word that may span segments stands, or
-    // not_found_yet, in the order of the text.
-    std::vector<std::size_t> spanning_keys;
-    bool any_plain = true; // a word whose key stands in one segment
-    if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
-        WordTable spanning(prefix, text.size());
-        spanning_keys.reserve(text.size() / 16); // taken as it is used, and seldom moved
-        any_plain = false;
-        walk_ahead(
-            text, prefix, true, spanning, [] {},
-            [&](const WordKey& key) {
-                if (key.spans)
-                    spanning_keys.push_back(spanning.add(key));
-                any_plain = any_plain || !key.spans;
-            });
-        spanning.search(run.dict_text);
-        for (std::size_t& key : spanning_keys)
-            key = spanning.words()[key].key_pos;
+// may span segments are found together first, and taken in text order.
+class IndexLookup {
+public:
+    static constexpr bool hashes_spanning = false; // a spanning word is never asked of the index
+
+    IndexLookup(const PassText& text, char prefix)
+    {
+        bool any_plain = true; // a word whose key stands in one segment
+        if (text.holds_any_of(prefix == '~' ? "_~" : "_")) {
+            WordTable spanning(prefix, text.size());
+            spanning_keys_.reserve(text.size() / 16); // taken as it is used, and seldom moved
+            any_plain = false;
+            walk_ahead(
+                text, prefix, true, spanning, [] {},
+                [&](const WordKey& key) {
+                    if (key.spans)
+                        spanning_keys_.push_back(spanning.add(key));
+                    any_plain = any_plain || !key.spans;
+                });
+            spanning.search(run.dict_text);
+            for (std::size_t& key : spanning_keys_)
+                key = spanning.words()[key].key_pos;
+        }
+        // A word with "->~" is rare enough to be looked for before the Quog
+        // side of every entry is indexed for it (and the prepared input has
+        // none: its '>' stand alone).
+        index_ = SegmentIndex(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
+            text.in_memory().find("->~") != std::string_view::npos);
     }
-    // A word with "->~" is rare enough to be looked for before the Quog
-    // side of every entry is indexed for it (and the prepared input has
-    // none: its '>' stand alone).
-    const SegmentIndex index(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
-        text.in_memory().find("->~") != std::string_view::npos);
-    reserve_output(text.size());
-    std::size_t spanning_walked = 0; // a file changed since the first walk may hold more
+
     // A spanning word's key is left unhashed: the index is only asked to
     // fetch slot 0 for it, and never to find it.
-    walk_ahead(
-        text, prefix, false, index, [&] { run.out_text.append(line_end_text); },
-        [&](const WordKey& key) {
-            const std::size_t key_pos = !key.spans       ? index.find(key)
-                : spanning_walked < spanning_keys.size() ? spanning_keys[spanning_walked++]
-                                                         : not_found_yet;
-            emit_word(run.out_text, key.word, key_pos, result_of(key_pos, key.word.size()));
-        });
-}
+    void prefetch(const WordKey& key) const { index_.prefetch(key); }
+    void prefetch_more(const WordKey& key) const { index_.prefetch_more(key); }
+    std::size_t find(const WordKey& key)
+    {
+        if (!key.spans)
+            return index_.find(key);
+        // A file changed since the first walk may hold more.
+        return spanning_walked_ < spanning_keys_.size() ? spanning_keys_[spanning_walked_++] : not_found_yet;
+    }
+
+private:
+    std::vector<std::size_t> spanning_keys_; // where each spanning word's key stands, in text order
+    std::size_t spanning_walked_ = 0;
+    SegmentIndex index_;
+};
 
 // A large dictionary with a short text: the text's distinct words
 // gathered, and the dictionary swept once for all of them.
-void table_pass(const PassText& text, char prefix)
-{
-    constexpr std::uint32_t line_end_step = 0xffffffffu;
-    constexpr std::uint32_t capital_bit = 0x80000000u;
-    WordTable table(prefix, text.size());
-    std::vector<std::uint32_t> steps; // each word's number in the table and capital, or a line end
-    walk_ahead(
-        text, prefix, true, table, [&] { steps.push_back(line_end_step); },
-        [&](const WordKey& key) {
-            const bool capital = !key.word.empty() && key.first != key.word.front();
-            steps.push_back(static_cast<std::uint32_t>(table.add(key)) | (capital ? capital_bit : 0));
-        });
-    table.search(run.dict_text);
-    reserve_output(text.size());
+class TableLookup {
+public:
+    static constexpr bool hashes_spanning = true;
 
-    std::string word;
-    for (const std::uint32_t step : steps) {
-        if (step == line_end_step) {
-            run.out_text.append(line_end_text);
-            continue;
-        }
-        // The word as written: as looked up, with this step's capital.
-        const WordTable::Word& found = table.words()[step & ~capital_bit];
-        word = table.text_of(found);
-        if ((step & capital_bit) != 0)
-            word.front() = static_cast<char>(word.front() - ('a' - 'A'));
-        emit_word(run.out_text, word, found.key_pos, result_of(found.key_pos, found.size));
+    TableLookup(const PassText& text, char prefix) : table_(prefix, text.size())
+    {
+        walk_ahead(
+            text, prefix, true, table_, [] {}, [&](const WordKey& key) { table_.add(key); });
+        table_.search(run.dict_text);
     }
+
+    void prefetch(const WordKey& key) const { table_.prefetch(key); }
+    void prefetch_more(const WordKey& key) const { table_.prefetch_more(key); }
+    std::size_t find(const WordKey& key) const
+    {
+        const std::size_t number = table_.find(key);
+        return number == not_found_yet ? not_found_yet : table_.words()[number].key_pos;
+    }
+
+private:
+    WordTable table_;
+};
+
+// The one pass loop: each step of text emitted, each word with what lookup
+// finds for it.
+template <typename Lookup> void pass_with(const PassText& text, char prefix)
+{
+    Lookup lookup(text, prefix);
+    reserve_output(text.size());
+    walk_ahead(
+        text, prefix, Lookup::hashes_spanning, lookup, [&] { run.out_text.append(line_end_text); },
+        [&](const WordKey& key) { emit_word(run.out_text, key.word, lookup.find(key)); });
 }
 
 } // namespace
@@ -268,7 +233,10 @@ void run_pass(const PassText& text)
     // bytes).
     const char prefix = run.untranslate ? '~' : '_';
     const std::size_t underscores = count_of(run.dict_text, '_');
-    (underscores < text.size() / 3 ? index_pass : table_pass)(text, prefix);
+    if (underscores < text.size() / 3)
+        pass_with<IndexLookup>(text, prefix);
+    else
+        pass_with<TableLookup>(text, prefix);
 }
 
 void translate_pass(const PassText& text)
