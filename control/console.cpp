@@ -11,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "control/failure.h"
 #include "control/terminal.h"
 
 void put_text(std::string_view text)
@@ -48,7 +49,7 @@ int read_byte()
     if (!input_is_terminal()) {
         const int ch = std::getchar();
         if (ch == EOF && std::ferror(stdin))
-            die("\nCan't read standard input\n");
+            fail({"\nCan't read standard input\n"});
         return ch;
     }
     unsigned char byte;
@@ -59,7 +60,7 @@ int read_byte()
         if (got == 0)
             return EOF;
         if (errno != EINTR)
-            die("\nCan't read standard input\n");
+            fail({"\nCan't read standard input\n"});
     }
 }
 
@@ -200,12 +201,4 @@ void end_process(int status)
         status = exit_failure;
     }
     std::exit(status);
-}
-
-void die(std::string_view message)
-{
-    give_terminal_back_now();
-    reset_colour();
-    put_text(message);
-    end_process(exit_failure);
 }

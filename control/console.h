@@ -52,7 +52,3 @@ void put_text(std::string_view text);
 // Flushes standard output and ends the process, giving the terminal back.
 // A failed write to standard output turns a successful status into a failure.
 [[noreturn]] void end_process(int status);
-
-// Gives the terminal and the colour back, prints message and ends the run
-// with a failure.
-[[noreturn]] void die(std::string_view message);

@@ -77,7 +77,7 @@ void run_quogtran(int argc, const char* const* argv)
     put_text("\n");
 
     std::optional<std::string> next = load_first_dictionary();
-    prepare_work_text();
+    take_input();
     translate_through_chain(std::move(next));
     show_text();
     // New words take effect as in a fresh run: the whole chain once more.

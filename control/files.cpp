@@ -38,21 +38,65 @@ bool Descriptor::close()
 
 namespace {
 
+// Which file a name leads to (device and inode).
+struct FileIdentity {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 FileIdentity identity_of(const struct stat& info)
 {
     return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
 }
 
-// A file that could not be opened for writing, for the reason error gives.
-WriteFailure refusal(int error)
+// The identity of the file a name leads to, links followed, when it exists.
+std::optional<FileIdentity> identify_file(const std::string& name)
 {
-    return {std::strerror(error), true};
+    struct stat info;
+    if (::stat(name.c_str(), &info) != 0)
+        return std::nullopt;
+    return identity_of(info);
+}
+
+// Within this file a failure's line holds only its reason, until the call
+// the caller made names the file (writing_failed, reading_failed).
+
+// A file that could not be opened for writing, for the reason error gives.
+Failure refusal(int error)
+{
+    return {std::strerror(error), true, "opening", error};
 }
 
 // A step of a write that failed, after the file was opened.
-WriteFailure failed(const std::string& step, int error = errno)
+Failure failed(const std::string& step, int error = errno)
 {
-    return {step + " failed: " + std::strerror(error)};
+    return {step + " failed: " + std::strerror(error), false, step, error};
+}
+
+// A refusal that the system's errors do not say.
+Failure refusal(const std::string& why)
+{
+    return {why, true, "opening", 0};
+}
+
+// The failure to write name, named.
+Outcome writing_failed(const std::string& name, Outcome outcome)
+{
+    if (outcome)
+        outcome->line = "\nCan't write " + name + ": " + outcome->line + "\n";
+    return outcome;
+}
+
+// The failure to read name, named: the usage screen follows it.
+Failure reading_failed(const std::string& name, Failure failure)
+{
+    failure.line = (failure.step == "opening"        ? "\nCan't open "
+                           : failure.error == ENOMEM ? "\nNot enough memory to read "
+                                                     : "\nCan't read ") +
+        name + "\n";
+    failure.with_usage = true;
+    return failure;
 }
 
 bool write_all(int fd, std::string_view bytes)
@@ -71,8 +115,8 @@ bool write_all(int fd, std::string_view bytes)
 
 // Hands every byte of fd to take, a chunk at a time: from the start by
 // position (a regular file, which may be read again), or as it comes.
-// Running out of memory in take is reported as no_memory.
-ReadStatus read_chunks(int fd, bool from_start, const std::function<void(std::string_view)>& take)
+// Running out of memory in take fails with ENOMEM.
+Outcome read_chunks(int fd, bool from_start, const std::function<void(std::string_view)>& take)
 {
     try {
         std::string chunk(1 << 16, '\0');
@@ -80,18 +124,18 @@ ReadStatus read_chunks(int fd, bool from_start, const std::function<void(std::st
             const ssize_t got =
                 from_start ? ::pread(fd, chunk.data(), chunk.size(), offset) : ::read(fd, chunk.data(), chunk.size());
             if (got == 0)
-                return ReadStatus::ok;
+                return std::nullopt;
             if (got < 0 && errno != EINTR)
-                return ReadStatus::cant_read;
+                return failed("reading");
             if (got > 0) {
                 take(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
                 offset += got;
             }
         }
     } catch (const std::bad_alloc&) {
-        return ReadStatus::no_memory;
+        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
     } catch (const std::length_error&) {
-        return ReadStatus::no_memory;
+        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
     }
 }
 
@@ -117,7 +161,7 @@ bool planted(const std::string& link, const struct stat& info)
 // Follows the links of name to where they finally lead, whether or not a
 // file is there yet, so that a replacement keeps every link pointing where
 // it did.
-WriteResult follow_links(const std::string& name, std::string& path)
+Outcome follow_links(const std::string& name, std::string& path)
 {
     constexpr int most_links = 40;
     path = name;
@@ -126,7 +170,7 @@ WriteResult follow_links(const std::string& name, std::string& path)
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return std::nullopt;
         if (planted(path, info))
-            return WriteFailure{path + " is another user's link in a shared folder", true};
+            return refusal(path + " is another user's link in a shared folder");
         std::string link(static_cast<std::size_t>(info.st_size) + 1, '\0');
         ssize_t length;
         while ((length = ::readlink(path.c_str(), link.data(), link.size())) >= static_cast<ssize_t>(link.size()))
@@ -166,10 +210,10 @@ struct Target {
 };
 
 // Refuses what a shell's > could not write, and a planted link.
-WriteResult classify(const std::string& name, Target& target)
+Outcome classify(const std::string& name, Target& target)
 {
     target = {};
-    if (WriteResult refused = follow_links(name, target.path))
+    if (Outcome refused = follow_links(name, target.path))
         return refused;
     // The kernel's own walk tells a device, FIFO or terminal, which is
     // written in place: /dev/stdout on a pipe leads nowhere a name could.
@@ -250,7 +294,7 @@ template <typename List> std::vector<std::string> attribute_names(List list)
 
 // Gives copy exactly the extended attributes of original: its ACL, so
 // that nobody gains or loses a right, and the others.
-WriteResult copy_attributes(const std::string& original, int copy)
+Outcome copy_attributes(const std::string& original, int copy)
 {
     const auto wanted =
         attribute_names([&](char* list, std::size_t size) { return ::listxattr(original.c_str(), list, size); });
@@ -267,7 +311,7 @@ WriteResult copy_attributes(const std::string& original, int copy)
     return std::nullopt;
 }
 #else
-WriteResult copy_attributes(const std::string&, int)
+Outcome copy_attributes(const std::string&, int)
 {
     return std::nullopt;
 }
@@ -309,7 +353,7 @@ public:
 
     // Gives the new file the owner, group, mode and extended attributes of
     // the one it replaces, before a byte of it is written.
-    WriteResult take_rights_of(const std::string& original, const struct stat& info) const
+    Outcome take_rights_of(const std::string& original, const struct stat& info) const
     {
         if (::fchown(fd_.get(), info.st_uid, info.st_gid) != 0)
             return failed("keeping the owner");
@@ -321,7 +365,7 @@ public:
 
     // Writes content, makes it durable, keeps the old target as keep_as
     // when asked, and renames the file over target.
-    WriteResult write_and_rename(std::string_view content, const std::string& target, const std::string& keep_as)
+    Outcome write_and_rename(std::string_view content, const std::string& target, const std::string& keep_as)
     {
         // A mebibyte at a time, each handed to the disk at once: the
         // disk works while the rest is copied, and the sync waits for less.
@@ -363,14 +407,14 @@ private:
 };
 
 // A device, FIFO or terminal is written where it is, as a shell's > would.
-WriteResult write_in_place(const std::string& target, std::string_view content)
+Outcome write_in_place(const std::string& target, std::string_view content)
 {
     Descriptor file(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
     struct stat info;
     if (!file.is_open() || ::fstat(file.get(), &info) != 0)
         return refusal(errno);
     if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
-        return WriteFailure{"it changed while it was being written", true};
+        return refusal("it changed while it was being written");
     if (!write_all(file.get(), content))
         return failed("writing");
     if (!file.close())
@@ -394,7 +438,7 @@ std::string last_bytes(const std::string& path)
 }
 
 // Takes the exclusive lock on fd, saying so when another program holds it.
-WriteResult lock(int fd, const std::string& name)
+Outcome lock(int fd, const std::string& name)
 {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
         return std::nullopt;
@@ -410,14 +454,6 @@ WriteResult lock(int fd, const std::string& name)
 
 } // namespace
 
-std::optional<FileIdentity> identify_file(const std::string& name)
-{
-    struct stat info;
-    if (::stat(name.c_str(), &info) != 0)
-        return std::nullopt;
-    return identity_of(info);
-}
-
 bool same_file(const std::string& first, const std::string& second)
 {
     const auto a = identify_file(first);
@@ -425,109 +461,102 @@ bool same_file(const std::string& first, const std::string& second)
     return a && b && *a == *b;
 }
 
-ReadStatus read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start)
+Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start)
 {
     std::fflush(stdout);
     const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
     struct stat info;
     if (!file.is_open() || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
-        return ReadStatus::cant_open;
+        return reading_failed(name, refusal(file.is_open() && S_ISDIR(info.st_mode) ? EISDIR : errno));
     const bool regular = S_ISREG(info.st_mode);
     if (start && !start(regular, regular ? static_cast<std::size_t>(info.st_size) : 0))
-        return ReadStatus::ok;
-    return read_chunks(file.get(), regular, take);
-}
-
-WriteResult check_writable(const std::string& name)
-{
-    Target target;
-    if (WriteResult refused = classify(name, target))
-        return refused;
-    if (target.in_place)
-        return std::nullopt; // opened when written, as a shell's > would
-    const TemporaryFile probe(directory_of(target.path), 0600);
-    return probe.created() ? std::nullopt : WriteResult(refusal(probe.error()));
-}
-
-WriteResult replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string* kept_as)
-{
-    Target target;
-    if (WriteResult refused = classify(name, target))
-        return refused;
-    if (target.in_place)
-        return write_in_place(target.path, content);
-    TemporaryFile temp(directory_of(target.path), target.exists ? 0600 : 0666);
-    if (!temp.created())
-        return refusal(temp.error());
-    if (target.exists)
-        if (WriteResult failure = temp.take_rights_of(target.path, target.info))
-            return failure;
-    // A file of the user's own is kept, not lost to a name that happens to
-    // be an output's.
-    const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target.path));
-    const std::string keep_as = keep ? target.path + "~" : "";
-    if (WriteResult failure = temp.write_and_rename(content, target.path, keep_as))
-        return failure;
-    if (kept_as != nullptr)
-        *kept_as = keep_as;
+        return std::nullopt;
+    if (Outcome failure = read_chunks(file.get(), regular, take))
+        return reading_failed(name, *failure);
     return std::nullopt;
 }
 
-WriteResult update_file(
-    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change)
+Outcome check_writable(const std::string& name)
 {
-    for (;;) {
+    return writing_failed(name, [&]() -> Outcome {
         Target target;
-        if (WriteResult refused = classify(name, target))
+        if (Outcome refused = classify(name, target))
             return refused;
         if (target.in_place)
-            return WriteFailure{"it is not a regular file", true};
-        // Opening for reading and writing asks the kernel whether a plain
-        // open for writing would be allowed.
-        const Descriptor file(::open(target.path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        struct stat original;
-        if (!file.is_open() || ::fstat(file.get(), &original) != 0)
-            return refusal(errno);
-        if (WriteResult failure = lock(file.get(), name))
-            return failure;
-        // The file is replaced, never changed in place: when another run
-        // replaced it while this one waited, the lock is on the old file.
-        struct stat now;
-        if (::stat(target.path.c_str(), &now) != 0 || identity_of(now) != identity_of(original))
-            continue;
+            return std::nullopt; // opened when written, as a shell's > would
+        const TemporaryFile probe(directory_of(target.path), 0600);
+        return probe.created() ? std::nullopt : Outcome(refusal(probe.error()));
+    }());
+}
 
-        std::string current;
-        const ReadStatus read = read_chunks(file.get(), true, [&](std::string_view chunk) { current.append(chunk); });
-        if (read != ReadStatus::ok)
-            return read == ReadStatus::no_memory ? WriteFailure{"it is larger than the memory at hand"}
-                                                 : failed("reading");
-        const std::optional<std::string> updated = change(current);
-        if (!updated)
-            return std::nullopt;
-        TemporaryFile temp(directory_of(target.path), 0600);
+Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string* kept_as)
+{
+    return writing_failed(name, [&]() -> Outcome {
+        Target target;
+        if (Outcome refused = classify(name, target))
+            return refused;
+        if (target.in_place)
+            return write_in_place(target.path, content);
+        TemporaryFile temp(directory_of(target.path), target.exists ? 0600 : 0666);
         if (!temp.created())
             return refusal(temp.error());
-        if (WriteResult failure = temp.take_rights_of(target.path, original))
+        if (target.exists)
+            if (Outcome failure = temp.take_rights_of(target.path, target.info))
+                return failure;
+        // A file of the user's own is kept, not lost to a name that happens to
+        // be an output's.
+        const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target.path));
+        const std::string keep_as = keep ? target.path + "~" : "";
+        if (Outcome failure = temp.write_and_rename(content, target.path, keep_as))
             return failure;
-        return temp.write_and_rename(*updated, target.path, "");
-    }
+        if (kept_as != nullptr)
+            *kept_as = keep_as;
+        return std::nullopt;
+    }());
+}
+
+Outcome update_file(
+    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change)
+{
+    return writing_failed(name, [&]() -> Outcome {
+        for (;;) {
+            Target target;
+            if (Outcome refused = classify(name, target))
+                return refused;
+            if (target.in_place)
+                return refusal("it is not a regular file");
+            // Opening for reading and writing asks the kernel whether a plain
+            // open for writing would be allowed.
+            const Descriptor file(::open(target.path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            struct stat original;
+            if (!file.is_open() || ::fstat(file.get(), &original) != 0)
+                return refusal(errno);
+            if (Outcome failure = lock(file.get(), name))
+                return failure;
+            // The file is replaced, never changed in place: when another run
+            // replaced it while this one waited, the lock is on the old file.
+            struct stat now;
+            if (::stat(target.path.c_str(), &now) != 0 || identity_of(now) != identity_of(original))
+                continue;
+
+            std::string current;
+            if (Outcome failure = read_chunks(file.get(), true, [&](std::string_view chunk) { current.append(chunk); }))
+                return failure;
+            const std::optional<std::string> updated = change(current);
+            if (!updated)
+                return std::nullopt;
+            TemporaryFile temp(directory_of(target.path), 0600);
+            if (!temp.created())
+                return refusal(temp.error());
+            if (Outcome failure = temp.take_rights_of(target.path, original))
+                return failure;
+            return temp.write_and_rename(*updated, target.path, "");
+        }
+    }());
 }
 
 void remove_temporary_file_now()
 {
     if (const char* name = temporary_in_progress.load())
         ::unlink(name);
-}
-
-std::string read_failure(ReadStatus status, const std::string& name)
-{
-    const char* const what = status == ReadStatus::cant_read ? "\nCan't read "
-        : status == ReadStatus::no_memory                    ? "\nNot enough memory to read "
-                                                             : "\nCan't open ";
-    return what + name + "\n";
-}
-
-std::string write_failure(const std::string& name, const WriteFailure& failure)
-{
-    return "\nCan't write " + name + ": " + failure.why + "\n";
 }

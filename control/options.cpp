@@ -5,6 +5,7 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "control/failure.h"
 #include "control/usage.h"
 #include "state/run_state.h"
 
@@ -17,7 +18,7 @@ void read_typed_options()
     put_prompt("\n\n-v -u filename.typ ");
     std::string line;
     if (!read_line(line))
-        die_with_usage("\nA file name can't be longer than " + std::to_string(longest_line) + " bytes\n");
+        fail({"\nA file name can't be longer than " + std::to_string(longest_line) + " bytes\n", true});
     if (line.empty())
         show_usage();
 

@@ -1,7 +1,7 @@
 #include "control/usage.h"
 
 #include "control/console.h"
-#include "control/files.h"
+#include "control/failure.h"
 #include "control/terminal.h"
 #include "state/run_state.h"
 
@@ -47,22 +47,12 @@ void show_usage()
     end_process(exit_failure);
 }
 
-void die_with_usage(std::string_view message)
+void fail(const Failure& failure)
 {
     give_terminal_back_now();
     reset_colour();
-    put_text(message);
-    show_usage();
-}
-
-void die(const Failure& failure)
-{
+    put_text(failure.line);
     if (failure.with_usage)
-        die_with_usage(failure.line);
-    die(failure.line);
-}
-
-Failure writing(const std::string& name, const WriteFailure& failure)
-{
-    return {write_failure(name, failure), failure.before_writing};
+        show_usage();
+    end_process(exit_failure);
 }

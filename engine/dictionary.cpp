@@ -2,6 +2,7 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "control/failure.h"
 #include "control/files.h"
 #include "engine/engine.h"
 #include "engine/memory.h"
@@ -48,19 +49,20 @@ std::optional<std::string> load_dictionary(const std::string& name)
     put_text("\nLoading dictionary ... ");
     run.dict_name = name;
     std::string contents;
-    const ReadStatus status = read_file(
+    Outcome failure = read_file(
         name, [&](std::string_view chunk) { contents.append(chunk); },
         [&](bool, std::size_t size) {
             reserve_mapped(contents, size);
             return true;
         });
-    // Without quogo.dic, where to look and where examples are help.
-    if (status != ReadStatus::ok)
-        die(read_failure(status, name) +
-            (status == ReadStatus::cant_open && name == first_dictionary ? "The dictionary " + name +
-                        " is looked for in the current folder; the installed examples are in " +
-                        std::string(examples_folder) + "\n"
-                                                                         : ""));
+    if (failure) {
+        // Without quogo.dic, where to look and where examples are help.
+        if (failure->step == "opening" && name == first_dictionary)
+            failure->line += "The dictionary " + name + " is looked for in the current folder; the installed " +
+                "examples are in " + std::string(examples_folder) + "\n";
+        failure->with_usage = false; // a dictionary that cannot be read ends the run at once
+        fail(*failure);
+    }
     std::optional<std::string> next = take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
     return next;

@@ -12,11 +12,11 @@
 
 // --- Work text -------------------------------------------------------------------
 
-// Opens the input run.in_name: a regular file is left to be read by each
-// translation; anything else is read now into run.work_text, prepared and
-// its arrows protected. An input that cannot be read ends the run through
-// the usage screen.
-void prepare_work_text();
+// Takes the input run.in_name: a regular file is left to be read, and
+// prepared, by each translation; anything else is read now into
+// run.work_text, prepared and its arrows protected. An input that cannot be
+// read ends the run through the usage screen.
+void take_input();
 
 // The text a pass reads, handed over in pieces that each end at a line end
 // (all but the last): a text in memory, or the prepared input.

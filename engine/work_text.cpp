@@ -4,8 +4,8 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "control/failure.h"
 #include "control/files.h"
-#include "control/usage.h"
 #include "engine/engine.h"
 #include "engine/memory.h"
 #include "state/run_state.h"
@@ -76,18 +76,26 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
         text.resize(write);
 }
 
-void prepare_work_text()
+namespace {
+
+// Reads the input file, handing each chunk to take; a failure ends the run.
+void read_input(const std::function<void(std::string_view)>& take, const Start& start = {})
+{
+    if (const Outcome failure = read_file(run.in_name, take, start))
+        fail(*failure);
+}
+
+} // namespace
+
+void take_input()
 {
     run.work_text.clear();
     Preparation preparation(run.work_text);
-    const ReadStatus status = read_file(
-        run.in_name, [&](std::string_view chunk) { preparation.append(chunk); },
+    read_input([&](std::string_view chunk) { preparation.append(chunk); },
         [](bool regular, std::size_t) {
             run.input_read_anew = regular; // then read by each translation itself
             return !regular;
         });
-    if (status != ReadStatus::ok)
-        die_with_usage(read_failure(status, run.in_name));
     preparation.finish();
     protect_arrows(run.work_text);
 }
@@ -102,18 +110,6 @@ PassText PassText::prepared_input()
     }
     return text;
 }
-
-namespace {
-
-// Reads the input file, handing each chunk to take; a failure ends the run.
-void read_input(const std::function<void(std::string_view)>& take)
-{
-    const ReadStatus status = read_file(run.in_name, take);
-    if (status != ReadStatus::ok)
-        die_with_usage(read_failure(status, run.in_name));
-}
-
-} // namespace
 
 bool PassText::holds_any_of(std::string_view bytes) const
 {

@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "control/console.h"
+#include "control/failure.h"
 #include "control/files.h"
-#include "control/usage.h"
 #include "results/results.h"
 #include "state/run_state.h"
 
@@ -37,10 +37,10 @@ void check_outputs(const std::string& dictionary, bool writable)
 {
     const OutputNames names = output_names(run.in_name, run.untranslate);
     for (const std::string* output : {&names.first, &names.second}) {
-        if (const std::string why = clash(*output, {dictionary}); !why.empty())
-            die_with_usage(why);
-        if (const WriteResult failure = writable ? check_writable(*output) : std::nullopt)
-            die(writing(*output, *failure));
+        if (std::string why = clash(*output, {dictionary}); !why.empty())
+            fail({std::move(why), true});
+        if (const Outcome failure = writable ? check_writable(*output) : std::nullopt)
+            fail(*failure);
     }
 }
 
@@ -59,8 +59,8 @@ bool written_here(std::string_view tail)
 void write_output(const std::string& name, std::string_view text, std::vector<std::string>& kept)
 {
     std::string kept_as;
-    if (const WriteResult failure = replace_file(name, text, written_here, &kept_as))
-        die(writing(name, *failure));
+    if (const Outcome failure = replace_file(name, text, written_here, &kept_as))
+        fail(*failure);
     if (!kept_as.empty())
         kept.push_back("The earlier " + name + " is kept as " + kept_as + ".\n");
 }

@@ -4,8 +4,8 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "control/failure.h"
 #include "control/files.h"
-#include "control/usage.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "state/run_state.h"
@@ -183,29 +183,25 @@ std::string with_group(const std::string& on_disk, std::string_view group)
 // that words another run added meanwhile are kept; pairs that are there by
 // now are dropped from the group. The dictionary must not be the input file
 // of this run.
-std::optional<Failure> save_in_dictionary(Group& group)
+Outcome save_in_dictionary(Group& group)
 {
     if (std::string why = reason_not_to_extend(); !why.empty())
         return Failure{std::move(why)};
     if (std::string why = clash(run.dict_name, {}); !why.empty())
         return Failure{std::move(why), true};
-    const WriteResult failure =
-        update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
-            std::string loaded = on_disk;
-            drop_line_ends(loaded);
-            std::erase_if(
-                group, [&](const Addition& a) { return !a.key.empty() && find_text(loaded, a.key) != not_found; });
-            if (pairs_in(group) == 0)
-                return std::nullopt;
-            return with_group(on_disk, group_text(group));
-        });
-    if (failure)
-        return writing(run.dict_name, *failure);
-    return std::nullopt;
+    return update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
+        std::string loaded = on_disk;
+        drop_line_ends(loaded);
+        std::erase_if(
+            group, [&](const Addition& a) { return !a.key.empty() && find_text(loaded, a.key) != not_found; });
+        if (pairs_in(group) == 0)
+            return std::nullopt;
+        return with_group(on_disk, group_text(group));
+    });
 }
 
 // The message file must not be a file this run reads.
-std::optional<Failure> save_in_message_file(const std::string& group, std::string& kept_as)
+Outcome save_in_message_file(const std::string& group, std::string& kept_as)
 {
     const std::string name(message_file);
     std::vector<std::string> dictionaries{run.dict_name};
@@ -217,15 +213,13 @@ std::optional<Failure> save_in_message_file(const std::string& group, std::strin
     const auto written_here = [](std::string_view tail) {
         return tail.ends_with("\";") && tail.find("x+=\"") != std::string_view::npos;
     };
-    if (const WriteResult failure = replace_file(name, group, written_here, &kept_as))
-        return writing(name, *failure);
-    return std::nullopt;
+    return replace_file(name, group, written_here, &kept_as);
 }
 
 // Shows the group in red and saves it in the message file. When the group
 // could not go into the dictionary, the message file still keeps it, and
 // then the run ends with both failures.
-void report_additions(const std::string& group, const std::optional<Failure>& dictionary_failure)
+void report_additions(const std::string& group, const Outcome& dictionary_failure)
 {
     set_attribute(colour_bold);
     set_foreground(colour_red);
@@ -235,7 +229,7 @@ void report_additions(const std::string& group, const std::optional<Failure>& di
         "\n(quog-words@quogtran.example) the following message:\n\n" +
         group + "\n");
     std::string kept_as;
-    const std::optional<Failure> message_failure = save_in_message_file(group, kept_as);
+    const Outcome message_failure = save_in_message_file(group, kept_as);
     if (!message_failure)
         put_text("\n\nwhich you will find in the file " + std::string(message_file) + ".\n");
     set_attribute(colour_normal);
@@ -245,10 +239,10 @@ void report_additions(const std::string& group, const std::optional<Failure>& di
     if (dictionary_failure) {
         if (message_failure)
             put_text(message_failure->line);
-        die(*dictionary_failure);
+        fail(*dictionary_failure);
     }
     if (message_failure)
-        die(*message_failure);
+        fail(*message_failure);
 }
 
 } // namespace
@@ -258,7 +252,7 @@ bool extend_dictionary()
     Group group = run_dialogue();
     if (pairs_in(group) == 0)
         return false;
-    const std::optional<Failure> dictionary_failure = save_in_dictionary(group);
+    const Outcome dictionary_failure = save_in_dictionary(group);
     run.added_count = pairs_in(group);
     if (run.added_count == 0)
         return false; // another run added every one of these words meanwhile
