@@ -37,11 +37,10 @@ inline char looked_up(char written_first)
 
 // ... and its translation, when it begins with a small letter, is written
 // with the capital back.
-inline char written(char result_first, char word_first)
+inline void give_capital(char word_first, char& result_first)
 {
-    const bool capital = looked_up(word_first) != word_first;
-    return capital && result_first >= 'a' && result_first <= 'z' ? static_cast<char>(result_first - ('a' - 'A'))
-                                                                 : result_first;
+    if (looked_up(word_first) != word_first && result_first >= 'a' && result_first <= 'z')
+        result_first = static_cast<char>(result_first - ('a' - 'A'));
 }
 
 // --- Keys ---------------------------------------------------------------------------
@@ -95,8 +94,8 @@ inline WordKey short_key(std::string_view word, char first, std::uint64_t first8
     if (size > width)
         hash = hashing::mix(hash ^ head[1]);
     const std::uint64_t underscore = std::uint64_t{'_'} << (8 * (size % width));
-    head[size < width ? 0 : 1] |= underscore;
-    return {word, size == 0 ? '\0' : first, false, head, hash};
+    return {word, size == 0 ? '\0' : first, false,
+        {head[0] | (size < width ? underscore : 0), head[1] | (size < width ? 0 : underscore)}, hash};
 }
 
 // The key of a word; that of a word that spans segments is hashed only
@@ -107,9 +106,12 @@ WordKey key_of(char prefix, std::string_view word, bool spans, bool hash_spannin
 // when it holds '_' or prefix.
 std::size_t word_end(std::string_view text, std::size_t at, char prefix, bool& spans);
 
-// The word at at in text, up to the next space or the end, with its key.
-// Most words are short: found, and their keys made, from two loads.
-inline WordKey scan_word(std::string_view text, std::size_t at, char prefix, bool hash_spanning)
+// Hands the word at at in text, up to the next space or the end, with its
+// key to take, and returns its length. Most words are short: found, and
+// their keys made, from two loads. Each way has a call of its own, so that
+// a short key goes to take without a copy on the way.
+template <typename Take>
+std::size_t scan_word(std::string_view text, std::size_t at, char prefix, bool hash_spanning, Take take)
 {
     using namespace word_at_a_time;
     if (usable && two_loads_fit(text, at)) {
@@ -125,12 +127,14 @@ inline WordKey scan_word(std::string_view text, std::size_t at, char prefix, boo
                                       : later_space != 0 && marks == 0 && (later_marks & below_first(later_space)) == 0;
         if (clean) {
             const std::size_t length = space != 0 ? byte_of(space) : width + byte_of(later_space);
-            return short_key(text.substr(at, length), looked_up(text[at]), first8, next8);
+            take(short_key(text.substr(at, length), looked_up(text[at]), first8, next8));
+            return length;
         }
     }
     bool spans = false;
     const std::size_t end = word_end(text, at, prefix, spans);
-    return key_of(prefix, text.substr(at, end - at), spans, hash_spanning);
+    take(key_of(prefix, text.substr(at, end - at), spans, hash_spanning));
+    return end - at;
 }
 
 // --- The table ----------------------------------------------------------------------
@@ -174,16 +178,18 @@ public:
     template <typename HashOf> void add(std::uint64_t hash, std::size_t value, HashOf hash_of)
     {
         assert(value < value_limit);
-        if (++items_ * 2 > slots_.size()) {
-            std::vector<Slot> old = make_room(items_);
-            for (const Slot& slot : old)
-                if (!slot.is_free())
-                    place(hash_of(slot.value()), slot.value());
-        }
+        if (++items_ * 2 > slots_.size())
+            grow(hash_of);
         place(hash, value);
     }
 
 private:
+    template <typename HashOf> [[gnu::noinline]] void grow(HashOf hash_of)
+    {
+        for (const Slot& slot : make_room(items_))
+            if (!slot.is_free())
+                place(hash_of(slot.value()), slot.value());
+    }
     std::vector<Slot> make_room(std::size_t items);
     void place(std::uint64_t hash, std::size_t value);
 

@@ -37,9 +37,7 @@ void walk_steps(std::string_view text, char prefix, bool hash_spanning, LineEnd 
         } else {
             // Past the word and its space. When a line end follows, the next
             // step sees a bare LF and emits it, just as it would a space LF.
-            const WordKey key = scan_word(text, at, prefix, hash_spanning);
-            at += key.word.size() + 1;
-            word(key);
+            at += scan_word(text, at, prefix, hash_spanning, word) + 1;
         }
     } while (at < size);
 }
@@ -74,7 +72,7 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos)
     const std::size_t start = out.size();
     out.append(result_at(run.dict_text, key_pos, word.size() + 2, run.untranslate));
     if (!word.empty() && out.size() > start)
-        out[start] = written(out[start], word.front());
+        give_capital(word.front(), out[start]);
     out.push_back(' ');
     if (run.verbose) {
         put_text(std::string(word) + " -> " + out.substr(start) + "\n");
@@ -174,7 +172,7 @@ public:
     // fetch slot 0 for it, and never to find it.
     void prefetch(const WordKey& key) const { index_.prefetch(key); }
     void prefetch_more(const WordKey& key) const { index_.prefetch_more(key); }
-    std::size_t find(const WordKey& key)
+    std::size_t find(const WordKey& key) const
     {
         if (!key.spans)
             return index_.find(key);
@@ -184,7 +182,7 @@ public:
 
 private:
     std::vector<std::size_t> spanning_keys_; // where each spanning word's key stands, in text order
-    std::size_t spanning_walked_ = 0;
+    mutable std::size_t spanning_walked_ = 0;
     SegmentIndex index_;
 };
 
@@ -217,7 +215,7 @@ private:
 // finds for it.
 template <typename Lookup> void pass_with(const PassText& text, char prefix)
 {
-    Lookup lookup(text, prefix);
+    const Lookup lookup(text, prefix);
     reserve_output(text.size());
     walk_ahead(
         text, prefix, Lookup::hashes_spanning, lookup, [&] { run.out_text.append(line_end_text); },
