@@ -44,7 +44,7 @@ void lookup(benchmark::State& state)
     run.dict_text = dictionary();
     for (auto _ : state) {
         run.out_text.clear();
-        run_pass(text);
+        run_pass(PassText(text));
         benchmark::DoNotOptimize(run.out_text.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * dictionary().size()));
@@ -57,7 +57,7 @@ void translation_pass(benchmark::State& state)
     run.dict_text = dictionary();
     for (auto _ : state) {
         run.out_text.clear();
-        run_pass(prepared_story());
+        run_pass(PassText(prepared_story()));
         benchmark::DoNotOptimize(run.out_text.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * prepared_story().size()));

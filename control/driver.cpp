@@ -58,7 +58,7 @@ void translate_through_chain(std::optional<std::string> next)
         run.earlier.push_back({std::move(run.dict_name), std::move(run.dict_text)});
         next = load_dictionary(*next);
         check_outputs(run.dict_name, false);
-        translate_pass(previous);
+        translate_pass(PassText(previous));
     }
     restore_arrows();
     close_up_in_place(run.out_text);

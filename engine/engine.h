@@ -3,8 +3,6 @@
 // on the run-wide data of state/run_state.h.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -22,8 +20,7 @@ void take_input();
 // (all but the last): a text in memory, or the prepared input.
 class PassText {
 public:
-    PassText(std::string_view text) : text_(text), size_(text.size()) { }    // NOLINT: any text is one
-    PassText(const std::string& text) : PassText(std::string_view(text)) { } // NOLINT: as above
+    explicit PassText(std::string_view text) : text_(text), size_(text.size()) { }
     static PassText prepared_input();
 
     std::size_t size() const { return size_; } // read from a file: the file's size
@@ -47,8 +44,7 @@ public:
 
 private:
     std::string& prepared_;
-    std::array<std::uint8_t, 256> lengths_{}; // a byte becomes: 1 itself, 3 padded, 2 a line end, 0 a CR
-    bool cr_pending_ = false;                 // the chunk before ended in a CR
+    bool cr_pending_ = false; // the chunk before ended in a CR
 };
 
 // Turns each input arrow (prepared as "- > ") in text into "==", so that it

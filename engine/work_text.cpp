@@ -10,14 +10,7 @@
 #include "engine/memory.h"
 #include "state/run_state.h"
 
-Preparation::Preparation(std::string& prepared) : prepared_(prepared)
-{
-    lengths_.fill(1);
-    lengths_['\n'] = 2;
-    lengths_['\r'] = 0; // before a LF; alone, two
-    for (const char ch : punct_set)
-        lengths_[static_cast<unsigned char>(ch)] = 3;
-}
+Preparation::Preparation(std::string& prepared) : prepared_(prepared) { }
 
 void Preparation::append(std::string_view raw)
 {
@@ -28,25 +21,24 @@ void Preparation::append(std::string_view raw)
             prepared_.append(" \n", 2);
     }
     // Ordinary bytes go over in runs; only the others are looked at alone.
-    std::size_t run = 0;
+    std::size_t copied = 0; // the bytes before it have gone over
     for (std::size_t at = next_low_byte(raw, 0); at < raw.size(); at = next_low_byte(raw, at + 1)) {
-        int length = lengths_[static_cast<unsigned char>(raw[at])];
-        if (length == 1)
+        const char ch = raw[at];
+        const bool mark = punct_table[static_cast<unsigned char>(ch)];
+        if (!mark && ch != '\n' && ch != '\r')
             continue;
-        prepared_.append(raw.data() + run, at - run);
-        run = at + 1;
-        if (length == 0 && at + 1 == raw.size())
-            cr_pending_ = true;
-        else if (length == 0 && raw[at + 1] != '\n')
-            length = 2; // an old Mac line end
-        if (length == 3) {
-            const char padded[] = {' ', raw[at], ' '};
+        prepared_.append(raw.data() + copied, at - copied);
+        copied = at + 1;
+        if (mark) {
+            const char padded[] = {' ', ch, ' '};
             prepared_.append(padded, 3);
-        } else if (length == 2) {
-            prepared_.append(" \n", 2);
+        } else if (ch == '\r' && at + 1 == raw.size()) {
+            cr_pending_ = true;
+        } else if (ch == '\n' || raw[at + 1] != '\n') {
+            prepared_.append(" \n", 2); // a LF, or an old Mac's CR alone; a CR before a LF goes
         }
     }
-    prepared_.append(raw.data() + run, raw.size() - run);
+    prepared_.append(raw.data() + copied, raw.size() - copied);
 }
 
 void Preparation::finish()

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         run.untranslate = untranslating;
         for (const std::string& work : {prepared, text}) {
             run.out_text.clear();
-            run_pass(work);
+            run_pass(PassText(work));
             FUZZ_CHECK(run.out_text == plain_pass(run.dict_text, work, untranslating));
         }
     }

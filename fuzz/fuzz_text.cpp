@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         protect_arrows(run.work_text);
         FUZZ_CHECK(run.work_text.size() <= prepared.size());
         run.out_text.clear();
-        run_pass(run.work_text);
+        run_pass(PassText(run.work_text));
         restore_arrows();
         const std::string closed = close_up(run.out_text);
         FUZZ_CHECK(closed.size() <= run.out_text.size());

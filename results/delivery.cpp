@@ -4,6 +4,7 @@
 #include "control/failure.h"
 #include "control/files.h"
 #include "results/results.h"
+#include "results/shared.h"
 #include "state/run_state.h"
 
 std::string footer_text()
@@ -44,6 +45,11 @@ void check_outputs(const std::string& dictionary, bool writable)
     }
 }
 
+std::string kept_note(const std::string& name, const std::string& kept_as)
+{
+    return kept_as.empty() ? "" : "The earlier " + name + " is kept as " + kept_as + ".\n";
+}
+
 namespace {
 
 // An output of this program ends with its footer; anything else in an
@@ -61,8 +67,7 @@ void write_output(const std::string& name, std::string_view text, std::vector<st
     std::string kept_as;
     if (const Outcome failure = replace_file(name, text, written_here, &kept_as))
         fail(*failure);
-    if (!kept_as.empty())
-        kept.push_back("The earlier " + name + " is kept as " + kept_as + ".\n");
+    kept.push_back(kept_note(name, kept_as));
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -7,6 +6,7 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "results/results.h"
+#include "results/shared.h"
 #include "state/run_state.h"
 
 namespace {
@@ -16,9 +16,6 @@ namespace {
 // Marks are rare, so the bytes between them go over in runs.
 std::size_t close_up_into(const char* from, std::size_t n, char* to)
 {
-    std::array<bool, 256> mark{};
-    for (const char ch : punct_set)
-        mark[static_cast<unsigned char>(ch)] = true;
     std::size_t written = 0;
     std::size_t copied = 0; // the bytes before it have gone over
     const auto copy_up_to = [&](std::size_t end) {
@@ -29,7 +26,7 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
     // mark before, loses both.
     const std::string_view text(from, n);
     for (std::size_t at = next_low_byte(text, 1); at + 1 < n; at = next_low_byte(text, at + 1)) {
-        if (!mark[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' || at <= copied)
+        if (!punct_table[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' || at <= copied)
             continue;
         copy_up_to(at - 1);
         to[written++] = from[at];

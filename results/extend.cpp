@@ -8,6 +8,7 @@
 #include "control/files.h"
 #include "engine/engine.h"
 #include "results/results.h"
+#include "results/shared.h"
 #include "state/run_state.h"
 
 namespace {
@@ -233,8 +234,7 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
     if (!message_failure)
         put_text("\n\nwhich you will find in the file " + std::string(message_file) + ".\n");
     set_attribute(colour_normal);
-    if (!kept_as.empty())
-        put_text("The earlier " + std::string(message_file) + " is kept as " + kept_as + ".\n");
+    put_text(kept_note(std::string(message_file), kept_as));
 
     if (dictionary_failure) {
         if (message_failure)

@@ -3,6 +3,7 @@
 // that only one stage uses live beside that stage instead.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,13 @@
 // --- Constants -------------------------------------------------------------------
 
 constexpr std::string_view punct_set = "\",.?!;:<>)("; // padded by preparation, closed up after the passes
+// Whether a byte is one of punct_set, by its value.
+constexpr std::array<bool, 256> punct_table = [] {
+    std::array<bool, 256> table{};
+    for (const char ch : punct_set)
+        table[static_cast<unsigned char>(ch)] = true;
+    return table;
+}();
 constexpr std::string_view line_end_text = "\n";       // the line end a pass and the footer emit
 
 // Colour codes for set_attribute (normal, bold) and set_foreground.

@@ -23,9 +23,6 @@
 
 namespace {
 
-const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
-const std::string wait = "Strike Any Key ...\r\n"; // as the terminal shows them
-const std::string prompt = "Press Enter to exit : ";
 const std::string added_message_start = "\x1b[1m\x1b[31m\nYour word(s) have been added to the dictionary!";
 
 // The dictionary after a group was appended: on a line of its own.
@@ -490,14 +487,14 @@ TEST(AddWords, TwoRunsAtOnceKeepEachOthersWords)
     box.write("story.txt", "cat dog bird\n");
     box.write("quogo.dic", two_words);
     TerminalRun first(box.dir(), {"story.txt"});
-    ASSERT_TRUE(first.wait_for(wait));
+    ASSERT_TRUE(first.wait_for(wait_shown));
 
     const RunResult second = box.run({"story.txt"}, typing({"dog->dawg"}));
     ASSERT_EQ(second.status, 0);
 
     first.type("k");
-    ASSERT_TRUE(
-        first.play({{prompt, "bird->boid\r"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}, {wait, "k"}, {wait, "k"}}))
+    ASSERT_TRUE(first.play({{prompt_shown, "bird->boid\r"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"},
+        {wait_shown, "k"}, {wait_shown, "k"}}))
         << first.screen();
     const int status = first.finish();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << first.screen();
@@ -561,13 +558,15 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
             if (c.at == At::lock)
                 ::flock(held, LOCK_EX);
             TerminalRun run(box.dir(), {"story.txt"});
-            ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << name;
+            ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << name;
             if (c.at == At::lock) {
                 for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
                     ::usleep(10000);
                 ASSERT_TRUE(lock_awaited(box.path("quogo.dic"))) << name;
             } else {
-                ASSERT_TRUE(run.play({{wait, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait, ""}})) << name;
+                ASSERT_TRUE(
+                    run.play({{wait_shown, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait_shown, ""}}))
+                    << name;
             }
             run.signal(c.signal_number);
             const int status = run.finish();
@@ -604,14 +603,15 @@ TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
         const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
         ::flock(held, LOCK_EX);
         TerminalRun run(box.dir(), {"story.txt"});
-        ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "dog->dawg\r"}, {prompt, "\r"}})) << c.name;
+        ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << c.name;
         for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
             ::usleep(10000);
         box.write("new.dic", c.replacement);
         ::rename(box.path("new.dic").c_str(), box.path("quogo.dic").c_str());
         ::close(held);
         using Steps = TerminalRun::Steps;
-        ASSERT_TRUE(run.play(c.reported ? Steps{{wait, "k"}, {wait, "k"}} : Steps{})) << c.name << run.screen();
+        ASSERT_TRUE(run.play(c.reported ? Steps{{wait_shown, "k"}, {wait_shown, "k"}} : Steps{}))
+            << c.name << run.screen();
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << run.screen();
         EXPECT_EQ(box.read("quogo.dic"), c.result) << c.name;

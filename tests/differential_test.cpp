@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "plain_pass.h"
 #include "results/results.h"
+#include "results/shared.h"
 #include "state/run_state.h"
 #include "test_support.h"
 
@@ -83,15 +84,6 @@ private:
     std::mt19937 random_;
 };
 
-std::string fast_pass(const std::string& dict, const std::string& work, bool untranslating)
-{
-    take_dictionary(dict);
-    run.out_text.clear();
-    run.untranslate = untranslating;
-    run_pass(work);
-    return run.out_text;
-}
-
 // --- The comparisons ----------------------------------------------------------------
 
 TEST(Differential, FastStagesAgreeWithTheirDefinitions)
@@ -124,7 +116,7 @@ TEST(Differential, FastStagesAgreeWithTheirDefinitions)
         // The pass over the prepared text and over the raw text: the latter
         // holds line ends without their space, and words with LF inside.
         for (const std::string& work : {protected_text, raw}) {
-            const std::string out = fast_pass(dict, work, untranslating);
+            const std::string out = program_pass(dict, work, untranslating);
             ASSERT_EQ(out, plain_pass(dict, work, untranslating)) << dict << " | " << work;
             std::string restored = out;
             replace_marks(restored, "==", "->");

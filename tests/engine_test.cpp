@@ -94,21 +94,6 @@ TEST(LoadDictionary, DropsLineBreaksCountsTildesAndFindsTheLink)
     }
 }
 
-// Runs one pass of work over dict and returns what it emitted.
-std::string pass_over(
-    const std::string& dict, const std::string& work, bool untranslating, std::string* console = nullptr)
-{
-    take_dictionary(dict);
-    run.out_text.clear();
-    run.untranslate = untranslating;
-    start_capture();
-    translate_pass(work);
-    const std::string printed = captured();
-    if (console != nullptr)
-        *console = printed;
-    return run.out_text;
-}
-
 TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
 {
     run = {};
@@ -123,7 +108,7 @@ TEST(TranslatePass, WordsCapitalsLineEndsAndPunctuation)
         {"ta\tb ta b", "tab ta b "}, // a tab is part of a word
     };
     for (const Case& c : cases)
-        EXPECT_EQ(pass_over(dict, c.work, false), c.out) << c.work;
+        EXPECT_EQ(program_pass(dict, c.work, false), c.out) << c.work;
 }
 
 TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
@@ -140,7 +125,7 @@ TEST(TranslatePass, UntranslateReadsTheEnglishWordBeforeTheKey)
         {"till", "till "},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(pass_over(dict, c.work, true), c.out) << c.work;
+        EXPECT_EQ(program_pass(dict, c.work, true), c.out) << c.work;
 }
 
 TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
@@ -161,7 +146,7 @@ TEST(TranslatePass, MalformedDictionariesStayInsideTheText)
         {"_a_->~b__c_->~d_", "", false, ">~d "},                               // entries that meet make '__'
     };
     for (const Case& c : cases)
-        EXPECT_EQ(pass_over(c.dict, c.work, c.untranslating), c.out) << c.dict << " / " << c.work;
+        EXPECT_EQ(program_pass(c.dict, c.work, c.untranslating), c.out) << c.dict << " / " << c.work;
 }
 
 TEST(TranslatePass, HeaderAndVerboseReport)
@@ -169,13 +154,17 @@ TEST(TranslatePass, HeaderAndVerboseReport)
     run = {};
     run.verbose = true;
     run.dict_name = "quogo.dic";
-    std::string console;
-    pass_over("_still_->~ztill_ _cat_->~kat_", "Still cat dog .  \n", false, &console);
-    EXPECT_EQ(console,
+    const auto console_of = [](const std::string& dict, const std::string& work, bool untranslating) {
+        take_dictionary(dict);
+        run.untranslate = untranslating;
+        start_capture();
+        translate_pass(PassText(work));
+        return captured();
+    };
+    EXPECT_EQ(console_of("_still_->~ztill_ _cat_->~kat_", "Still cat dog .  \n", false),
         "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I translate ...\n\n"
         "Still -> Ztill \ncat -> kat \n");
-    pass_over("_still_->~ztill_", "Ztill", true, &console);
-    EXPECT_EQ(console,
+    EXPECT_EQ(console_of("_still_->~ztill_", "Ztill", true),
         "\n\nNow using the quogo.dic dictionary.\n\nPlease be patient while I untranslate ...\n\n"
         "Ztill -> Still \n");
 }

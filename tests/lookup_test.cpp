@@ -29,10 +29,8 @@ void expect_plain_answers(const std::string& dict, const std::vector<std::string
         text += word + " ";
     for (const bool untranslating : {false, true}) {
         run = {};
-        run.untranslate = untranslating;
-        take_dictionary(dict);
-        run_pass(text);
-        ASSERT_EQ(run.out_text, plain_pass(dict, text, untranslating)) << dict << " / " << text;
+        ASSERT_EQ(program_pass(dict, text, untranslating), plain_pass(dict, text, untranslating))
+            << dict << " / " << text;
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/engine.h"
 #include "results/results.h"
+#include "results/shared.h"
 #include "state/run_state.h"
 
 inline std::ptrdiff_t plain_find(std::string_view haystack, std::string_view needle)
@@ -122,6 +123,16 @@ inline std::string plain_close_up(const std::string& text)
         out += c;
     }
     return out;
+}
+
+// The program's own pass of work over dict.
+inline std::string program_pass(const std::string& dict, const std::string& work, bool untranslating)
+{
+    take_dictionary(dict);
+    run.out_text.clear();
+    run.untranslate = untranslating;
+    run_pass(PassText(work));
+    return run.out_text;
 }
 
 // The program's own preparation of a whole text at once.

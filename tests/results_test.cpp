@@ -1,4 +1,5 @@
 #include "results/results.h"
+#include "results/shared.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,6 @@
 
 namespace {
 
-const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
 const std::string loaded = "\nLoading dictionary ... Dictionary loaded!";
 const std::string follows = "\n\nYour (un)translation follows ...\n\nStrike Any Key ...\n";
 

@@ -59,6 +59,13 @@ Sandbox::Options failing(const std::string& call);
 // Runs as root can drop to nobody to meet permissions; others can't.
 bool can_run_as_nobody();
 
+// The dictionary most runs use.
+inline const std::string two_words = "_still_->~ztill_ _cat_->~kat_";
+
+// A key wait and the add-words prompt, as a terminal shows them.
+inline const std::string wait_shown = "Strike Any Key ...\r\n";
+inline const std::string prompt_shown = "Press Enter to exit : ";
+
 // The fixed console texts of the program.
 extern const std::string banner;
 extern const std::string usage_screen;

@@ -17,9 +17,6 @@
 
 namespace {
 
-const std::string dictionary = "_still_->~ztill_ _cat_->~kat_";
-const std::string wait = "Strike Any Key ...\r\n";
-
 // One key ends a wait, unechoed; a page holds 20 lines, or in a smaller
 // window two fewer than it has rows, so that the page and its prompt fit.
 TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
@@ -32,7 +29,7 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
     const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}};
     for (const Case& c : cases) {
         Sandbox box;
-        box.write("quogo.dic", dictionary);
+        box.write("quogo.dic", two_words);
         std::string story;
         for (int line = 1; line <= 27; ++line)
             story += "cat " + std::to_string(line) + "\n";
@@ -61,7 +58,7 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
 TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
 {
     Sandbox box;
-    box.write("quogo.dic", dictionary);
+    box.write("quogo.dic", two_words);
     box.write("story.txt", "Still cat.\n");
     TerminalRun run(box.dir(), {});
     ASSERT_TRUE(run.wait_for("-v -u filename.typ "));
@@ -87,7 +84,7 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndGoesOn)
     ::signal(SIGPIPE, SIG_IGN); // a run that ended early has closed the FIFO
     for (const bool from_fifo : {false, true}) {
         Sandbox box;
-        box.write("quogo.dic", dictionary);
+        box.write("quogo.dic", two_words);
         box.write("story.txt", "Still cat.\n");
         TerminalRun::Options as_job;
         as_job.job_control = true;
@@ -122,12 +119,12 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndGoesOn)
 TEST(Terminal, KeysAndLinesAreTakenAsTyped)
 {
     using Steps = TerminalRun::Steps;
-    const std::string prompt = "Press Enter to exit : ";
     // A key at the first wait, a line at the add-words prompt, Enter, and
     // keys for the waits that follow added words.
-    const auto adding = [&](const std::string& key, const std::string& line, const std::string& shown_wait = wait,
+    const auto adding = [&](const std::string& key, const std::string& line, const std::string& shown_wait = wait_shown,
                             const std::string& enter = "\r") {
-        return Steps{{shown_wait, key}, {prompt, line + enter}, {prompt, enter}, {shown_wait, "k"}, {shown_wait, "k"}};
+        return Steps{{shown_wait, key}, {prompt_shown, line + enter}, {prompt_shown, enter}, {shown_wait, "k"},
+            {shown_wait, "k"}};
     };
     const auto without_icrnl = [](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(ICRNL); };
     const auto raw = [](termios& t) { ::cfmakeraw(&t); };
@@ -140,7 +137,7 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         t.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         t.c_cc[VMIN] = 0;
     };
-    const std::string mouse = dictionary + "\nx+=\" _mouse_->~mowse_\";\n";
+    const std::string mouse = two_words + "\nx+=\" _mouse_->~mowse_\";\n";
     struct Case {
         std::string name;
         std::vector<std::string> args;
@@ -170,10 +167,10 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
             adding("k", "mouse->mowse", "Strike Any Key ...\n"), 0, mouse},
         {"CR ignored", {"story.txt"}, [](termios& t) { t.c_iflag |= IGNCR; }, adding("k", "mouse->mowse"), 0, mouse},
         {"Enter that sends LF, mapped to CR", {"story.txt"}, [](termios& t) { t.c_iflag |= INLCR; },
-            adding("k", "mouse->mowse", wait, "\n"), 0, mouse},
+            adding("k", "mouse->mowse", wait_shown, "\n"), 0, mouse},
         {"Ctrl-Z at a prompt, then fg, where Enter sends CR", {"story.txt"}, without_icrnl,
-            {{wait, "k"}, {prompt, "\x1a"}, {"[stopped]", ""}, {"", "mouse->mowse\r"}, {prompt, "\r"}, {wait, "k"},
-                {wait, "k"}},
+            {{wait_shown, "k"}, {prompt_shown, "\x1a"}, {"[stopped]", ""}, {"", "mouse->mowse\r"}, {prompt_shown, "\r"},
+                {wait_shown, "k"}, {wait_shown, "k"}},
             0, mouse, true},
         {"arrow key whose bytes come 5 ms apart", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse,
             false, 5},
@@ -189,16 +186,18 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
                 "e->mowse"),
             0, mouse, false, 0, {"LC_ALL=C.UTF-8"}},
         {"control character at a prompt", {"story.txt"}, nullptr,
-            {{wait, "k"}, {prompt, "mo\tuse->mowse\r"}, {"Not added: a line can't hold control characters", ""},
-                {prompt, "\r"}},
-            0, dictionary},
-        {"Ctrl-D at the file-name prompt", {}, nullptr, {{"-v -u filename.typ ", "\x04"}, {wait, "k"}}, 1, dictionary},
+            {{wait_shown, "k"}, {prompt_shown, "mo\tuse->mowse\r"},
+                {"Not added: a line can't hold control characters", ""}, {prompt_shown, "\r"}},
+            0, two_words},
+        {"Ctrl-D at the file-name prompt", {}, nullptr, {{"-v -u filename.typ ", "\x04"}, {wait_shown, "k"}}, 1,
+            two_words},
         {"the terminal as the input file", {"typed.txt"}, nullptr,
-            {{"Dictionary loaded!", "Still cat\r\x04"}, {wait, "k"}, {"Ztill kat", ""}, {prompt, "\r"}}, 0, dictionary},
+            {{"Dictionary loaded!", "Still cat\r\x04"}, {wait_shown, "k"}, {"Ztill kat", ""}, {prompt_shown, "\r"}}, 0,
+            two_words},
     };
     for (const Case& c : cases) {
         Sandbox box;
-        box.write("quogo.dic", dictionary);
+        box.write("quogo.dic", two_words);
         box.write("story.txt", "Still cat.\n");
         ::symlink("/dev/tty", box.path("typed.txt").c_str());
         TerminalRun::Options options;
@@ -222,7 +221,7 @@ TEST(Terminal, OutputElsewhere)
 {
     for (const bool to_pipe : {true, false}) {
         Sandbox box;
-        box.write("quogo.dic", dictionary);
+        box.write("quogo.dic", two_words);
         box.write("story.txt", "Still cat.\n");
         TerminalRun::Options options;
         options.output_file = box.path("shown");
@@ -244,8 +243,8 @@ TEST(Terminal, OutputElsewhere)
             EXPECT_TRUE(run.settings_restored());
             run.type("k\r\r");
         } else {
-            const std::string prompt = "Press Enter to exit : ";
-            ASSERT_TRUE(run.play({{wait, "k"}, {prompt, "mouse->mowse\r"}, {prompt, "\r"}, {wait, "k"}, {wait, "k"}}))
+            ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "mouse->mowse\r"}, {prompt_shown, "\r"},
+                {wait_shown, "k"}, {wait_shown, "k"}}))
                 << run.screen();
         }
         const int status = run.finish();
@@ -256,7 +255,7 @@ TEST(Terminal, OutputElsewhere)
         EXPECT_NE((to_pipe ? output : box.read("shown")).find("Ztill kat."), std::string::npos) << to_pipe;
         EXPECT_TRUE(run.settings_restored());
         if (!to_pipe) {
-            EXPECT_EQ(box.read("quogo.dic"), dictionary + "\nx+=\" _mouse_->~mowse_\";\n");
+            EXPECT_EQ(box.read("quogo.dic"), two_words + "\nx+=\" _mouse_->~mowse_\";\n");
             EXPECT_EQ(run.screen().find("Ztill kat."), std::string::npos); // the text itself is not mirrored
         }
     }
@@ -265,7 +264,6 @@ TEST(Terminal, OutputElsewhere)
 TEST(Terminal, SettingsComeBackOnEveryWayOut)
 {
     using Steps = TerminalRun::Steps;
-    const std::string prompt = "Press Enter to exit : ";
     struct Case {
         std::string name;
         std::vector<std::string> args;
@@ -283,25 +281,26 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
     TerminalRun::Options nohup;
     nohup.ignore_hangup = true;
     std::vector<Case> cases = {
-        {"normal run", {"story.txt"}, true, {{wait, "k"}, {prompt, "\r"}}, 0, 0, 0},
-        {"usage screen", {"-x", "story.txt"}, true, {{wait, "k"}}, 0, 1, 0},
+        {"normal run", {"story.txt"}, true, {{wait_shown, "k"}, {prompt_shown, "\r"}}, 0, 0, 0},
+        {"usage screen", {"-x", "story.txt"}, true, {{wait_shown, "k"}}, 0, 1, 0},
         {"missing dictionary", {"story.txt"}, false, {{"Can't open quogo.dic", ""}}, 0, 1, 0},
-        {"interrupt key", {"story.txt"}, true, {{wait, "\x03"}}, 0, 0, SIGINT},
-        {"quit key", {"story.txt"}, true, {{wait, "\x1c"}}, 0, 0, SIGQUIT},
-        {"message file that cannot be written", {"story.txt"}, true, {{wait, "k"}, {prompt, "dog->dawg\r\rk"}}, 0, 1,
-            0},
-        {"a read that fails", {"story.txt"}, true, {{wait, ""}}, 0, 1, 0, "", nonblocking},
-        {"SIGHUP ignored, as under nohup", {"story.txt"}, true, {{wait, ""}}, SIGHUP, 0, 0, "k", nohup},
+        {"interrupt key", {"story.txt"}, true, {{wait_shown, "\x03"}}, 0, 0, SIGINT},
+        {"quit key", {"story.txt"}, true, {{wait_shown, "\x1c"}}, 0, 0, SIGQUIT},
+        {"message file that cannot be written", {"story.txt"}, true,
+            {{wait_shown, "k"}, {prompt_shown, "dog->dawg\r\rk"}}, 0, 1, 0},
+        {"a read that fails", {"story.txt"}, true, {{wait_shown, ""}}, 0, 1, 0, "", nonblocking},
+        {"SIGHUP ignored, as under nohup", {"story.txt"}, true, {{wait_shown, ""}}, SIGHUP, 0, 0, "k", nohup},
         {"SIGINT while the message file is written", {"story.txt"}, true,
-            {{wait, "k"}, {prompt, "dog->dawg\r\r"}, {"the following message:", ""}}, SIGINT, 0, SIGINT, "", {}, true},
+            {{wait_shown, "k"}, {prompt_shown, "dog->dawg\r\r"}, {"the following message:", ""}}, SIGINT, 0, SIGINT, "",
+            {}, true},
     };
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
              SIGVTALRM, SIGPROF, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
-        cases.push_back({strsignal(number), {"story.txt"}, true, {{wait, ""}}, number, 0, number});
+        cases.push_back({strsignal(number), {"story.txt"}, true, {{wait_shown, ""}}, number, 0, number});
     for (const Case& c : cases) {
         Sandbox box;
         if (c.with_dictionary)
-            box.write("quogo.dic", dictionary);
+            box.write("quogo.dic", two_words);
         box.write("story.txt", "Still cat.\n");
         if (c.message_fifo)
             ::mkfifo(box.path("quogo.msg").c_str(), 0644);

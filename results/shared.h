@@ -1,0 +1,34 @@
+// What the results stages share with one another, beyond the driver's
+// reach: paging, the footer, the output names, and the checks and notes of
+// the files they write.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "Your (un)translation follows ..." and a key wait.
+void announce_translation();
+
+// Writes text to the console, waiting for a key after each page.
+void page_to_console(std::string_view text);
+
+// The footer appended to the text before it is written.
+std::string footer_text();
+
+struct OutputNames {
+    std::string first;  // <base>.qgo, or <base>.txt when untranslating
+    std::string second; // <base>.htm
+};
+
+// The base is the input name cut at the first "." of its file-name part.
+OutputNames output_names(std::string_view input_name, bool untranslating);
+
+// Why writing name would destroy a file the run reads: the input, or one of
+// dictionaries; empty when it would not. Names are compared by the files
+// they lead to, links followed.
+std::string clash(const std::string& name, const std::vector<std::string>& dictionaries);
+
+// The line that says where a file of the user's own that name replaced is
+// kept, or nothing when none was.
+std::string kept_note(const std::string& name, const std::string& kept_as);
