@@ -38,25 +38,10 @@ bool Descriptor::close()
 
 namespace {
 
-// Which file a name leads to (device and inode).
-struct FileIdentity {
-    unsigned long long device = 0;
-    unsigned long long inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-FileIdentity identity_of(const struct stat& info)
+// Whether two files are one (device and inode).
+bool same_inode(const struct stat& a, const struct stat& b)
 {
-    return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
-}
-
-// The identity of the file a name leads to, links followed, when it exists.
-std::optional<FileIdentity> identify_file(const std::string& name)
-{
-    struct stat info;
-    if (::stat(name.c_str(), &info) != 0)
-        return std::nullopt;
-    return identity_of(info);
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Within this file a failure's line holds only its reason, until the call
@@ -132,9 +117,7 @@ Outcome read_chunks(int fd, bool from_start, const std::function<void(std::strin
                 offset += got;
             }
         }
-    } catch (const std::bad_alloc&) {
-        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
-    } catch (const std::length_error&) {
+    } catch (const std::exception&) { // bad_alloc or length_error: no room for what was read
         return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
     }
 }
@@ -456,9 +439,9 @@ Outcome lock(int fd, const std::string& name)
 
 bool same_file(const std::string& first, const std::string& second)
 {
-    const auto a = identify_file(first);
-    const auto b = identify_file(second);
-    return a && b && *a == *b;
+    struct stat a;
+    struct stat b;
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && same_inode(a, b);
 }
 
 Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start)
@@ -536,7 +519,7 @@ Outcome update_file(
             // The file is replaced, never changed in place: when another run
             // replaced it while this one waited, the lock is on the old file.
             struct stat now;
-            if (::stat(target.path.c_str(), &now) != 0 || identity_of(now) != identity_of(original))
+            if (::stat(target.path.c_str(), &now) != 0 || !same_inode(now, original))
                 continue;
 
             std::string current;

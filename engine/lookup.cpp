@@ -129,7 +129,7 @@ std::vector<OpenTable::Slot> OpenTable::make_room(std::size_t items)
         size *= 2;
     std::vector<Slot> fresh;
     reserve_mapped(fresh, size);
-    fresh.assign(size, Slot{});
+    fresh.assign(size, Slot{0, 0});
     fresh.swap(slots_);
     mask_ = size - 1;
     return fresh;
@@ -138,9 +138,9 @@ std::vector<OpenTable::Slot> OpenTable::make_room(std::size_t items)
 void OpenTable::place(std::uint64_t hash, std::size_t value)
 {
     std::size_t at = hash & mask_;
-    while (!slots_[at].is_free())
+    while (slots_[at].value_plus_one != 0)
         at = (at + 1) & mask_;
-    slots_[at].bits = tag_of(hash) << value_bits | (value + 1);
+    slots_[at] = {value + 1, tag_of(hash)};
 }
 
 SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
@@ -163,16 +163,6 @@ SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
 WordTable::WordTable(char prefix, std::size_t text_size) : prefix_(prefix), table_(512)
 {
     texts_.reserve(text_size);
-}
-
-void WordTable::prefetch_more(const WordKey& key) const
-{
-    const OpenTable::Slot& slot = table_.home(key.hash);
-    if (slot.is_free() || slot.tag() != OpenTable::tag_of(key.hash))
-        return;
-    const Word& word = words_[slot.value()];
-    __builtin_prefetch(&word);
-    __builtin_prefetch(texts_.data() + word.offset);
 }
 
 std::size_t WordTable::add(const WordKey& key)
@@ -262,7 +252,7 @@ void WordTable::search_spanning(std::string_view dict)
             const std::size_t number =
                 table_.find(hashing::mix(h - ring[start & mask] * power_of_length), [&](std::size_t at) {
                     const Word& word = words_[at];
-                    return word.spans && std::size_t{word.size} + 2 == length &&
+                    return word.spans && std::size_t{word.size} + 2 == end + 1 - start &&
                         text_of(word) == dict.substr(start + 1, word.size);
                 });
             if (number != not_found_yet && words_[number].key_pos == not_found_yet)

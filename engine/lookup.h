@@ -146,30 +146,35 @@ std::size_t scan_word(std::string_view text, std::size_t at, char prefix, bool h
 // an item is the one sought, its user says.
 class OpenTable {
 public:
-    static constexpr unsigned value_bits = 48;
-    static constexpr std::size_t value_limit = (std::size_t{1} << value_bits) - 1; // value + 1 must fit
+    static constexpr unsigned tag_bits = 16;
+    static constexpr std::size_t value_limit = (std::size_t{1} << (64 - tag_bits)) - 1; // value + 1 must fit
 
     struct Slot {
-        std::uint64_t bits = 0;
-        bool is_free() const { return bits == 0; }
-        std::uint64_t tag() const { return bits >> value_bits; }
-        std::size_t value() const { return static_cast<std::size_t>((bits & value_limit) - 1); }
+        std::uint64_t value_plus_one : 64 - tag_bits; // 0: a free slot
+        std::uint64_t tag : tag_bits;
     };
 
     // Room for items without growing.
     explicit OpenTable(std::size_t items = 0);
 
+    static std::uint64_t tag_of(std::uint64_t hash) { return hash >> (64 - tag_bits); }
     void prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }
-    const Slot& home(std::uint64_t hash) const { return slots_[hash & mask_]; }
-    static std::uint64_t tag_of(std::uint64_t hash) { return hash >> value_bits; }
+    // Once the slot is in: fetch what the item in it needs, where(value),
+    // when its tag is the hash's.
+    template <typename Where> void prefetch_item(std::uint64_t hash, Where where) const
+    {
+        const Slot& home = slots_[hash & mask_];
+        if (home.value_plus_one != 0 && home.tag == tag_of(hash))
+            where(home.value_plus_one - 1);
+    }
 
     // The value of the first item of this hash that is(value) accepts, or
     // not_found_yet.
     template <typename Is> std::size_t find(std::uint64_t hash, Is is) const
     {
-        for (std::size_t at = hash & mask_; !slots_[at].is_free(); at = (at + 1) & mask_)
-            if (slots_[at].tag() == tag_of(hash) && is(slots_[at].value()))
-                return slots_[at].value();
+        for (std::size_t at = hash & mask_; slots_[at].value_plus_one != 0; at = (at + 1) & mask_)
+            if (slots_[at].tag == tag_of(hash) && is(slots_[at].value_plus_one - 1))
+                return slots_[at].value_plus_one - 1;
         return not_found_yet;
     }
 
@@ -187,8 +192,8 @@ private:
     template <typename HashOf> [[gnu::noinline]] void grow(HashOf hash_of)
     {
         for (const Slot& slot : make_room(items_))
-            if (!slot.is_free())
-                place(hash_of(slot.value()), slot.value());
+            if (slot.value_plus_one != 0)
+                place(hash_of(slot.value_plus_one - 1), slot.value_plus_one - 1);
     }
     std::vector<Slot> make_room(std::size_t items);
     void place(std::uint64_t hash, std::size_t value);
@@ -213,9 +218,7 @@ public:
     void prefetch(const WordKey& key) const { table_.prefetch(key.hash); }
     void prefetch_more(const WordKey& key) const
     {
-        const OpenTable::Slot& slot = table_.home(key.hash);
-        if (!slot.is_free() && slot.tag() == OpenTable::tag_of(key.hash))
-            __builtin_prefetch(dict_.data() + slot.value());
+        table_.prefetch_item(key.hash, [&](std::size_t key_pos) { __builtin_prefetch(dict_.data() + key_pos); });
     }
 
     // Where the key of a word that spans no segments first stands.
@@ -268,7 +271,13 @@ public:
 
     // Fetch the memory that add and find will need: the slot, then the word.
     void prefetch(const WordKey& key) const { table_.prefetch(key.hash); }
-    void prefetch_more(const WordKey& key) const;
+    void prefetch_more(const WordKey& key) const
+    {
+        table_.prefetch_item(key.hash, [&](std::size_t number) {
+            __builtin_prefetch(&words_[number]);
+            __builtin_prefetch(texts_.data() + words_[number].offset);
+        });
+    }
 
     // Adds the word (unless it is there) and returns its number.
     std::size_t add(const WordKey& key);
