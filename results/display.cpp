@@ -26,7 +26,8 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
     // mark before, loses both.
     const std::string_view text(from, n);
     for (std::size_t at = next_low_byte(text, 1); at + 1 < n; at = next_low_byte(text, at + 1)) {
-        if (!punct_table[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' || at <= copied)
+        if (!punct_table[static_cast<unsigned char>(from[at])] || from[at - 1] != ' ' || from[at + 1] != ' ' ||
+            at <= copied)
             continue;
         copy_up_to(at - 1);
         to[written++] = from[at];

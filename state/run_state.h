@@ -20,7 +20,7 @@ constexpr std::array<bool, 256> punct_table = [] {
         table[static_cast<unsigned char>(ch)] = true;
     return table;
 }();
-constexpr std::string_view line_end_text = "\n";       // the line end a pass and the footer emit
+constexpr std::string_view line_end_text = "\n"; // the line end a pass and the footer emit
 
 // Colour codes for set_attribute (normal, bold) and set_foreground.
 constexpr char colour_red = '1';
