@@ -300,6 +300,22 @@ Outcome copy_attributes(const std::string&, int)
 }
 #endif
 
+// Keeps the file at path under the first free name of NAME~, NAME.~1~,
+// NAME.~2~ and so on, the numbered copies of Unix tools, and says which in
+// kept_as: a link is never made over a file, so no earlier copy is lost.
+Outcome keep_copy(const std::string& path, std::string& kept_as)
+{
+    constexpr int most_copies = 1000;
+    for (int number = 0; number < most_copies; ++number) {
+        kept_as = path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
+        if (::link(path.c_str(), kept_as.c_str()) == 0)
+            return std::nullopt;
+        if (errno != EEXIST)
+            return failed("keeping a copy as " + kept_as);
+    }
+    return failed("keeping a copy", EEXIST);
+}
+
 // A temporary file beside the file it will replace. It is removed when it
 // goes out of scope unless it was renamed into place.
 class TemporaryFile {
@@ -346,9 +362,9 @@ public:
         return copy_attributes(original, fd_.get());
     }
 
-    // Writes content, makes it durable, keeps the old target as keep_as
-    // when asked, and renames the file over target.
-    Outcome write_and_rename(std::string_view content, const std::string& target, const std::string& keep_as)
+    // Writes content, makes it durable, keeps the old target when asked
+    // (keep_as then names the copy), and renames the file over target.
+    Outcome write_and_rename(std::string_view content, const std::string& target, std::string* keep_as = nullptr)
     {
         // A mebibyte at a time, each handed to the disk at once: the
         // disk works while the rest is copied, and the sync waits for less.
@@ -364,9 +380,9 @@ public:
             return failed("syncing");
         if (!fd_.close())
             return failed("closing");
-        if (!keep_as.empty() &&
-            ((::unlink(keep_as.c_str()) != 0 && errno != ENOENT) || ::link(target.c_str(), keep_as.c_str()) != 0))
-            return failed("keeping a copy as " + keep_as);
+        if (keep_as != nullptr)
+            if (Outcome failure = keep_copy(target, *keep_as))
+                return failure;
         {
             const SignalsHeld held;
             if (::rename(name_.c_str(), target.c_str()) != 0)
@@ -489,8 +505,8 @@ Outcome replace_file(const std::string& name, std::string_view content, TailTest
         // A file of the user's own is kept, not lost to a name that happens to
         // be an output's.
         const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target.path));
-        const std::string keep_as = keep ? target.path + "~" : "";
-        if (Outcome failure = temp.write_and_rename(content, target.path, keep_as))
+        std::string keep_as;
+        if (Outcome failure = temp.write_and_rename(content, target.path, keep ? &keep_as : nullptr))
             return failure;
         if (kept_as != nullptr)
             *kept_as = keep_as;
@@ -533,7 +549,7 @@ Outcome update_file(
                 return refusal(temp.error());
             if (Outcome failure = temp.take_rights_of(target.path, original))
                 return failure;
-            return temp.write_and_rename(*updated, target.path, "");
+            return temp.write_and_rename(*updated, target.path);
         }
     }());
 }

@@ -61,7 +61,8 @@ Outcome check_writable(const std::string& name);
 // over it; a device, FIFO or terminal is written where it is, as a shell's >
 // would. Symbolic links are followed and kept. When written_here is given
 // and says that the old file's last bytes are not of this program's making,
-// the old file is first kept as NAME~, and kept_as names it.
+// the old file is first kept as NAME~, or when that is taken as the first
+// free NAME.~N~, and kept_as names it: no earlier copy is ever removed.
 using TailTest = bool (*)(std::string_view tail);
 Outcome replace_file(
     const std::string& name, std::string_view content, TailTest written_here = nullptr, std::string* kept_as = nullptr);

@@ -40,6 +40,10 @@ void check_outputs(const std::string& dictionary, bool writable)
     for (const std::string* output : {&names.first, &names.second}) {
         if (std::string why = clash(*output, {dictionary}); !why.empty())
             fail({std::move(why), true});
+        // A file of the user's own in an output's place is kept as NAME~:
+        // that name must not be one the run reads either.
+        if (same_file(*output + "~", run.in_name) || same_file(*output + "~", dictionary))
+            fail({"\nThe earlier " + *output + " would be kept as " + *output + "~, a file this run reads\n", true});
         if (const Outcome failure = writable ? check_writable(*output) : std::nullopt)
             fail(*failure);
     }

@@ -282,7 +282,7 @@ TEST(Run, OutputNamesFollowTheInputsFileName)
         bool untranslating = false;
         std::string there_before{}; // the first output's bytes before the run
         bool kept = false;          // the first output's old bytes are kept as NAME~
-        std::string older_copy{};   // a NAME~ there before the run
+        std::string older_copy{};   // a NAME~ there before the run, kept as it is: the copy is NAME.~1~
     };
     const Case cases[] = {
         {"./story.txt", "./story.qgo", "./story.htm"},
@@ -308,13 +308,15 @@ TEST(Run, OutputNamesFollowTheInputsFileName)
         const std::string translated = (c.untranslating ? "cat \n" : "kat \n") + footer(2, c.untranslating);
         EXPECT_EQ(box.read(c.first), translated) << c.input;
         EXPECT_EQ(box.read(c.second), translated) << c.input;
-        const std::string keeping = "The earlier " + c.first + " is kept as " + c.first + "~.\n";
+        const std::string copy = c.first + (c.older_copy.empty() ? "~" : ".~1~");
+        const std::string keeping = "The earlier " + c.first + " is kept as " + copy + ".\n";
         EXPECT_EQ(run.console.rfind(closing_line(c.first, c.second) + (c.kept ? keeping : "")),
             run.console.size() - closing_line(c.first, c.second).size() - (c.kept ? keeping.size() : 0))
             << c.input;
-        EXPECT_EQ(box.exists(c.first + "~"), c.kept) << c.input;
+        EXPECT_EQ(box.exists(copy), c.kept) << c.input;
         if (c.kept) {
-            EXPECT_EQ(box.read(c.first + "~"), c.there_before) << c.input;
+            EXPECT_EQ(box.read(copy), c.there_before) << c.input;
+            EXPECT_EQ(box.read(c.first + "~"), c.older_copy.empty() ? c.there_before : c.older_copy) << c.input;
         }
     }
 }
