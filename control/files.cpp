@@ -460,14 +460,17 @@ bool same_file(const std::string& first, const std::string& second)
     return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && same_inode(a, b);
 }
 
-Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start)
+Outcome read_file(
+    const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
 {
     std::fflush(stdout);
-    const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+    const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0)));
     struct stat info;
     if (!file.is_open() || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
         return reading_failed(name, refusal(file.is_open() && S_ISDIR(info.st_mode) ? EISDIR : errno));
     const bool regular = S_ISREG(info.st_mode);
+    if (regular_only && !regular)
+        return Failure{"\nCan't open " + name + ": not a regular file\n", true, "opening", EINVAL};
     if (start && !start(regular, regular ? static_cast<std::size_t>(info.st_size) : 0))
         return std::nullopt;
     if (Outcome failure = read_chunks(file.get(), regular, take))

@@ -45,8 +45,11 @@ bool same_file(const std::string& first, const std::string& second);
 // Standard output is flushed first: the file may be the terminal itself.
 // A failure says "Can't open NAME", "Can't read NAME", or "Not enough memory
 // to read NAME" when take runs out of memory; the usage screen follows it.
+// With regular_only, anything but a regular file fails at once ("Can't open
+// NAME: not a regular file"): a FIFO or a device is never waited on or read.
 using Start = std::function<bool(bool regular, std::size_t size)>;
-Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start = {});
+Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start = {},
+    bool regular_only = false);
 
 // Whether name could be written now: the decision the write itself takes,
 // tried without changing any file. A failure says "Can't write NAME: WHY",

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 
 #include "control/bytes.h"
 #include "control/console.h"
@@ -54,10 +55,11 @@ std::optional<std::string> load_dictionary(const std::string& name)
         [&](bool, std::size_t size) {
             reserve_mapped(contents, size);
             return true;
-        });
+        },
+        true);
     if (failure) {
         // Without quogo.dic, where to look and where examples are help.
-        if (failure->step == "opening" && name == first_dictionary)
+        if (failure->error == ENOENT && name == first_dictionary)
             failure->line += "The dictionary " + name + " is looked for in the current folder; the installed " +
                 "examples are in " + std::string(examples_folder) + "\n";
         failure->with_usage = false; // a dictionary that cannot be read ends the run at once

@@ -347,19 +347,6 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
                 ::symlink("shelf/quogo.dic", box.path("quogo.dic").c_str());
             },
             Sandbox::Options::nobody(), "\nCan't write quogo.dic: Permission denied\n" + usage_screen},
-        {"a FIFO",
-            [](const Sandbox& box) {
-                ::unlink(box.path("quogo.dic").c_str());
-                ::mkfifo(box.path("quogo.dic").c_str(), 0644);
-            },
-            Sandbox::Options::first("(echo _cat_->~kat_ > quogo.dic &); "),
-            "\nCan't write quogo.dic: it is not a regular file\n" + usage_screen},
-        {"a link to a device",
-            [](const Sandbox& box) {
-                ::unlink(box.path("quogo.dic").c_str());
-                ::symlink("/dev/null", box.path("quogo.dic").c_str());
-            },
-            {}, "\nCan't write quogo.dic: it is not a regular file\n" + usage_screen},
         {"the input file", as_it_is, {}, "\nWriting quogo.dic would destroy the input file\n" + usage_screen,
             "quogo.dic"},
     };
