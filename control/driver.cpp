@@ -14,15 +14,6 @@
 
 namespace {
 
-// Whether name leads to a dictionary of the chain so far: to the same file,
-// or by the same name when it leads to none.
-bool in_chain(const std::string& name)
-{
-    const auto same = [&](const std::string& used) { return used == name || same_file(used, name); };
-    return same(run.dict_name) ||
-        std::any_of(run.earlier.begin(), run.earlier.end(), [&](const Dictionary& used) { return same(used.name); });
-}
-
 void show_banner()
 {
     set_attribute(colour_bold);

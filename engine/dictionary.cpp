@@ -30,6 +30,13 @@ bool holds_entry(std::string_view dict)
     return false;
 }
 
+bool in_chain(const std::string& name)
+{
+    const auto same = [&](const std::string& used) { return used == name || same_file(used, name); };
+    return same(run.dict_name) ||
+        std::any_of(run.earlier.begin(), run.earlier.end(), [&](const Dictionary& used) { return same(used.name); });
+}
+
 std::optional<std::string> take_dictionary(std::string contents)
 {
     drop_line_ends(contents);

@@ -71,6 +71,10 @@ std::optional<std::string> take_dictionary(std::string contents);
 // Removes every CR and LF: line breaks carry no meaning in a dictionary.
 void drop_line_ends(std::string& text);
 
+// Whether name leads to a dictionary of the chain so far: to the same file,
+// or by the same name when it leads to none.
+bool in_chain(const std::string& name);
+
 // Whether dict holds at least one entry '_english_->~quog_'.
 bool holds_entry(std::string_view dict);
 

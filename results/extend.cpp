@@ -82,6 +82,10 @@ std::string pair_refusal(const Pair& pair, const Group& group)
         return "the English word can't hold ~ or a space";
     if (pair.quog.find('~') != std::string_view::npos)
         return "the Quog word can't hold ~";
+    if (std::any_of(pair.english.begin(), pair.english.end(),
+            [](char ch) { return punct_table[static_cast<unsigned char>(ch)]; }) ||
+        pair.english.find("==") != std::string_view::npos)
+        return "the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never part of a word";
     if (pair.english.front() >= 'A' && pair.english.front() <= 'Z')
         return "start it in lower case; capitals in the text are found through it";
     const std::string english(pair.english);
@@ -96,18 +100,47 @@ std::string pair_refusal(const Pair& pair, const Group& group)
     return {};
 }
 
+// Why a typed chain link could not take effect, or empty when it can: it
+// names a regular file of this folder that holds entries, neither it nor a
+// dictionary it leads on to is of the chain already, and the dictionary
+// (with the group) links on to nothing yet.
+std::string link_refusal(std::string_view link, const Group& group)
+{
+    if (link.size() < 3 || link.front() != '|' || link.back() != ']' ||
+        link.substr(1, link.size() - 2).find_first_of("|]/") != std::string_view::npos)
+        return "type a link as |NAME], NAME a file of this folder";
+    if (run.dict_text.find('|') != std::string::npos ||
+        std::any_of(group.begin(), group.end(), [](const Addition& a) { return a.key.empty(); }))
+        return run.dict_name + " links on already";
+    std::string name(link.substr(1, link.size() - 2));
+    for (int hop = 0; hop < 100; ++hop) {
+        std::string text;
+        if (read_file(
+                name, [&](std::string_view chunk) { text.append(chunk); }, {}, true))
+            return hop == 0 ? name + " is not a regular file that can be read" : "";
+        if (in_chain(name))
+            return "it leads back to " + name + ", a dictionary of the chain already";
+        drop_line_ends(text);
+        if (hop == 0 && !holds_entry(text))
+            return name + " holds no entries";
+        const std::size_t bar = text.find('|');
+        if (bar == std::string::npos)
+            break;
+        name = text.substr(bar + 1, text.find(']', bar) - bar - 1);
+    }
+    return {};
+}
+
 // Why a typed line cannot be stored, or empty when it can.
 std::string refusal(std::string_view line, const Group& group)
 {
     if (holds_control_byte(line))
-        return "Not added: a line can't hold control characters";
-    if (const std::optional<Pair> pair = split_pair(line)) {
-        const std::string why = pair_refusal(*pair, group);
-        return why.empty() ? why : "Not added: " + why;
-    }
+        return "a line can't hold control characters";
+    if (const std::optional<Pair> pair = split_pair(line))
+        return pair_refusal(*pair, group);
     if (find_text(line, "]") == not_found)
-        return "Not added: type a pair like still->ztill, or a link like |more.dic]";
-    return {};
+        return "type a pair like still->ztill, or a link like |more.dic]";
+    return link_refusal(trimmed(line), group);
 }
 
 void show_prompt(const std::string& example)
@@ -133,11 +166,10 @@ Group run_dialogue()
         const bool whole = read_line(line);
         if (whole && line.empty())
             return group;
-        const std::string why = whole
-            ? refusal(line, group)
-            : "Not added: a line can't be longer than " + std::to_string(longest_line) + " bytes";
+        const std::string why =
+            whole ? refusal(line, group) : "a line can't be longer than " + std::to_string(longest_line) + " bytes";
         if (!why.empty()) {
-            put_text("\n" + why + "\n");
+            put_text("\nNot added: " + why + "\n");
             continue;
         }
         if (const std::optional<Pair> pair = split_pair(line)) {
@@ -151,12 +183,31 @@ Group run_dialogue()
     }
 }
 
+// What the dictionary ends inside of, that a group after it would run
+// into and change: a link without its "]", or an entry without its closing
+// "_"; empty when neither.
+std::string unclosed_end(std::string_view dict)
+{
+    constexpr std::size_t shown = 40;
+    const std::size_t bar = dict.find('|');
+    if (bar != std::string_view::npos && dict.find(']', bar) == std::string_view::npos)
+        return "it ends inside its link " + std::string(dict.substr(bar, shown)) + ", which has no ]";
+    const std::size_t arrow = dict.rfind("->~");
+    if (arrow == std::string_view::npos || dict.find('_', arrow) != std::string_view::npos)
+        return {};
+    const std::size_t opening = arrow < 2 ? std::string_view::npos : dict.rfind('_', arrow - 2);
+    return "it ends inside its entry " +
+        std::string(dict.substr(opening == std::string_view::npos ? 0 : opening, shown)) + ", which has no closing _";
+}
+
 // Why the dictionary in use may not take words: quogo.dic always may,
 // wherever its links lead; a dictionary named by a chain link only when the
 // link names a file of this folder that holds entries, as one handed over
 // by someone else could name any file.
 std::string reason_not_to_extend()
 {
+    if (std::string end = unclosed_end(run.dict_text); !end.empty())
+        return "\n" + run.dict_name + " is not extended: " + end + "\n";
     if (run.earlier.empty())
         return {};
     if (run.dict_name.find('/') != std::string::npos)
@@ -250,8 +301,11 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
 bool extend_dictionary()
 {
     Group group = run_dialogue();
-    if (pairs_in(group) == 0)
+    if (pairs_in(group) == 0) {
+        if (!group.empty())
+            put_text("\nThe link is not added: a link goes into the dictionary with new words only\n");
         return false;
+    }
     const Outcome dictionary_failure = save_in_dictionary(group);
     run.added_count = pairs_in(group);
     if (run.added_count == 0)

@@ -109,14 +109,14 @@ TEST(AddWords, WhatTheDialogueKeepsAndDrops)
         {"~ in the Quog word", {"mouse->mo~use"}, "", 2, "Not added: the Quog word can't hold ~", "still->ztill"},
         {"spaces around the pair", {" tree -> twee "}, "x+=\" _tree_->~twee_\";", 3, "", "tree->twee"},
         {"a link alone", {"|more.dic]"}, "", 2, "", "|more.dic]"},
-        {"a link with a pair", {"|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 3, "", "dog->dawg"},
+        {"a link with a pair", {"|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4, "", "dog->dawg"},
         {"several words on the Quog side", {"hi->hey there"}, "x+=\" _hi_->~hey there_\";", 3, "", "hi->hey there"},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("story.txt", "Still cat.\n");
         box.write("quogo.dic", two_words);
-        box.write("more.dic", "");
+        box.write("more.dic", "_emu_->~eemu_");
         const RunResult run = box.run({"story.txt"}, typing(c.lines));
         EXPECT_EQ(run.status, 0) << c.name;
         EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, c.group)) << c.name;
@@ -264,6 +264,16 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
         {"a|b->c", "Not added: a word can't hold _, | or ]"},
         {"ab->c]", "Not added: a word can't hold _, | or ]"},
         {"a~b->c", "Not added: the English word can't hold ~ or a space"},
+        {"hello,->hi",
+            "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
+            "part of a word"},
+        {"a==b->c",
+            "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
+            "part of a word"},
+        {"|missing.dic]", "Not added: missing.dic is not a regular file that can be read"},
+        {"|sub/more.dic]", "Not added: type a link as |NAME], NAME a file of this folder"},
+        {"|story.txt]", "Not added: story.txt holds no entries"},
+        {"|quogo.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
         {"a b->c", "Not added: the English word can't hold ~ or a space"},
         {"Zoo->zu", "Not added: start it in lower case; capitals in the text are found through it"},
         {"mo\x7fuse->mowse", "Not added: a line can't hold control characters"},
@@ -347,6 +357,10 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
                 ::symlink("shelf/quogo.dic", box.path("quogo.dic").c_str());
             },
             Sandbox::Options::nobody(), "\nCan't write quogo.dic: Permission denied\n" + usage_screen},
+        {"ending inside its link", [](const Sandbox& box) { box.write("quogo.dic", two_words + " |quogo.dic"); }, {},
+            "\nquogo.dic is not extended: it ends inside its link |quogo.dic, which has no ]\n"},
+        {"ending inside its entry", [](const Sandbox& box) { box.write("quogo.dic", two_words + " _fish_->~phish"); },
+            {}, "\nquogo.dic is not extended: it ends inside its entry _fish_->~phish, which has no closing _\n"},
         {"the input file", as_it_is, {}, "\nWriting quogo.dic would destroy the input file\n" + usage_screen,
             "quogo.dic"},
     };
