@@ -36,6 +36,11 @@ private:
     int fd_;
 };
 
+// What tells the file called name apart from any other and from itself
+// changed: its device, inode, size and change times; empty when none is
+// there.
+std::string file_version(const std::string& name);
+
 // True when both names lead to the same existing file.
 bool same_file(const std::string& first, const std::string& second);
 

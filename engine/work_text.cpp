@@ -70,11 +70,15 @@ void replace_marks(std::string& text, std::string_view from, std::string_view to
 
 namespace {
 
-// Reads the input file, handing each chunk to take; a failure ends the run.
+// Reads the input file, handing each chunk to take; a failure ends the run,
+// and so does a regular input that changed since it was taken: the output
+// reflects one version of it.
 void read_input(const std::function<void(std::string_view)>& take, const Start& start = {})
 {
     if (const Outcome failure = read_file(run.in_name, take, start))
         fail(*failure);
+    if (run.input_read_anew && file_version(run.in_name) != run.input_version)
+        fail({"\nCan't read " + run.in_name + ": it changed while it was read\n"});
 }
 
 } // namespace
@@ -82,6 +86,7 @@ void read_input(const std::function<void(std::string_view)>& take, const Start& 
 void take_input()
 {
     run.work_text.clear();
+    run.input_version = file_version(run.in_name);
     Preparation preparation(run.work_text);
     read_input([&](std::string_view chunk) { preparation.append(chunk); },
         [](bool regular, std::size_t) {
@@ -134,8 +139,13 @@ void PassText::pieces(const std::function<void(std::string_view)>& take) const
         take(piece);
     };
     read_input([&](std::string_view chunk) {
+        // What was there before holds no line end: only the new bytes are
+        // searched, and an unfinished line is never copied again, so that
+        // one long line costs what many short ones do.
+        const std::size_t searched = prepared.size();
         preparation.append(chunk);
-        hand_over(prepared.rfind('\n') + 1); // nothing, when no line end is there yet
+        if (const std::size_t lf = std::string_view(prepared).substr(searched).rfind('\n'); lf != std::string::npos)
+            hand_over(searched + lf + 1);
     });
     preparation.finish();
     hand_over(prepared.size());

@@ -623,6 +623,24 @@ TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
     }
 }
 
+// An input saved again while the run waits is never mixed with the version
+// translated first: the read that finds it changed ends the run unwritten.
+TEST(AddWords, AnInputChangedDuringTheRunEndsIt)
+{
+    Sandbox box;
+    box.write("story.txt", "cat dog\n");
+    box.write("quogo.dic", two_words);
+    TerminalRun run(box.dir(), {"story.txt"});
+    ASSERT_TRUE(run.wait_for(wait_shown));
+    box.write("story.txt", "AB CD kat x_y_z_w\n");
+    ASSERT_TRUE(run.play({{"", "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}, {wait_shown, "k"}}));
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << run.screen();
+    EXPECT_NE(run.screen().find("\r\nCan't read story.txt: it changed while it was read\r\n"), std::string::npos)
+        << run.screen();
+    EXPECT_FALSE(box.exists("story.qgo"));
+}
+
 TEST(AddWords, AMessageFileThatCannotBeWrittenComesAfterTheDictionary)
 {
     Sandbox box;
