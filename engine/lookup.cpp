@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <random>
 #include <set>
 #include <string>
 
 #include "engine/memory.h"
+
+const std::uint64_t hashing::seed = [] {
+    std::random_device device;
+    return std::uint64_t{device()} << 32 ^ device();
+}();
 
 namespace {
 
@@ -72,7 +78,7 @@ WordKey segment_key(std::string_view dict, std::size_t key_pos, std::string_view
 
 std::uint64_t hash_of(std::string_view word, char first)
 {
-    std::uint64_t h = word.size() * hashing::length_factor;
+    std::uint64_t h = hashing::seed ^ word.size() * hashing::length_factor;
     for (std::size_t at = 0; at < word.size(); at += word_at_a_time::width) {
         std::uint64_t block = 0;
         std::memcpy(&block, word.data() + at, std::min(word_at_a_time::width, word.size() - at));

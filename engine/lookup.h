@@ -77,6 +77,11 @@ inline std::uint64_t mix(std::uint64_t h)
 
 constexpr std::uint64_t length_factor = 0x9e3779b97f4a7c15ull;
 
+// New to each run and known to no input: every word's hash starts from it,
+// so that no dictionary or text can be made to pile up in one place of a
+// table.
+extern const std::uint64_t seed;
+
 } // namespace hashing
 
 // The key of a word of under 16 bytes that spans no segments, looked up
@@ -88,7 +93,7 @@ inline WordKey short_key(std::string_view word, char first, std::uint64_t first8
     using word_at_a_time::width;
     const std::size_t size = word.size();
     std::array<std::uint64_t, 2> head{first8 & low_bytes(size), size > width ? next8 & low_bytes(size - width) : 0};
-    std::uint64_t hash = size * hashing::length_factor;
+    std::uint64_t hash = hashing::seed ^ size * hashing::length_factor;
     if (size > 0)
         hash = hashing::mix(hash ^ (head[0] = (head[0] & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first)));
     if (size > width)

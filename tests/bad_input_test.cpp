@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include <sys/stat.h>
@@ -52,6 +54,26 @@ std::string big_dictionary()
 }
 
 const std::string cat = "_cat_->~kat_";
+
+// 100,000 entries whose 8-byte English words the hash that the index once
+// had, unkeyed and invertible, sends to one slot of its table, so that
+// building it took time in the square of their number.
+std::string crafted_dictionary()
+{
+    const auto unshift = [](std::uint64_t h) { return h ^ h >> 32; };
+    std::uint64_t inverse = 0xd6e8feb86659fd93ull; // of the mixing multiplier, by Newton's steps
+    for (int step = 0; step < 5; ++step)
+        inverse *= 2 - 0xd6e8feb86659fd93ull * inverse;
+    std::string dict;
+    for (std::uint64_t n = 1; dict.size() < 100000 * 16; ++n) {
+        const std::uint64_t block = unshift(unshift(n << 18) * inverse) ^ 8 * 0x9e3779b97f4a7c15ull;
+        std::string word(8, '\0');
+        std::memcpy(word.data(), &block, 8);
+        if (word.find_first_of(std::string("_ ~|]\r\n")) == std::string::npos)
+            dict += "_" + word + "_->~q_ ";
+    }
+    return dict;
+}
 
 // Makes the folder shared, as /tmp is (sticky and writable by all), and
 // hands every link in it to another user, as if planted there.
@@ -198,6 +220,9 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         {"the name of an output's copy as the input", {{"quogo.dic", cat}, {"story.htm~", "cat\n"}, {"story.htm", "mine"}},
             {"story.htm~"}, "", false, "\nThe earlier story.htm would be kept as story.htm~, a file this run reads\n",
             ""},
+        {"a dictionary made to pile up in the index's hash table, within 5 s of processor time",
+            {{"quogo.dic", crafted_dictionary()}, {"story.txt", repeated("cat ", 400000)}}, {"story.txt"}, "", true,
+            "See story.qgo", "cat cat ", {}, {}, false, {}, Sandbox::Options::first("ulimit -t 5; ")},
         {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
             failing("folder")},
