@@ -459,10 +459,10 @@ std::string file_version(const std::string& name)
     if (::stat(name.c_str(), &info) != 0)
         return {};
     std::string version;
-    for (const auto field : {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino),
-             static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
-             static_cast<long long>(info.st_mtim.tv_nsec), static_cast<long long>(info.st_ctim.tv_sec),
-             static_cast<long long>(info.st_ctim.tv_nsec)})
+    for (const auto field :
+        {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino), static_cast<long long>(info.st_size),
+            static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
+            static_cast<long long>(info.st_ctim.tv_sec), static_cast<long long>(info.st_ctim.tv_nsec)})
         version += std::to_string(field) + ":";
     return version;
 }

@@ -63,15 +63,20 @@ template <typename Visit> void for_each_segment(char prefix, std::string_view di
     });
 }
 
-// The key of a segment: of a short one from two loads, where they fit.
+// The key of a segment, as it stands: of a short one from two loads where
+// they fit, and near the end of the dictionary from its bytes copied, so
+// that every short key has its head, which the index compares.
 WordKey segment_key(std::string_view dict, std::size_t key_pos, std::string_view segment)
 {
+    using namespace word_at_a_time;
     const char first = segment.empty() ? '\0' : segment.front();
-    if (word_at_a_time::usable && segment.size() <= short_word_limit &&
-        word_at_a_time::two_loads_fit(dict, key_pos + 1))
-        return short_key(segment, first, word_at_a_time::load(segment.data()),
-            word_at_a_time::load(segment.data() + word_at_a_time::width));
-    return {segment, first, false, {}, hash_of(segment, first)};
+    if (!usable || segment.size() > short_word_limit)
+        return {segment, first, false, {}, hash_of(segment, first)};
+    if (two_loads_fit(dict, key_pos + 1))
+        return short_key(segment, first, load(segment.data()), load(segment.data() + width));
+    std::array<std::uint64_t, 2> copied{};
+    std::memcpy(copied.data(), segment.data(), segment.size());
+    return short_key(segment, first, copied[0], copied[1]);
 }
 
 } // namespace
