@@ -73,13 +73,13 @@ Outcome writing_failed(const std::string& name, Outcome outcome)
     return outcome;
 }
 
-// The failure to read name, named: the usage screen follows it.
+// The failure to read name, named, with the system's reason: the usage
+// screen follows it.
 Failure reading_failed(const std::string& name, Failure failure)
 {
-    failure.line = (failure.step == "opening"        ? "\nCan't open "
-                           : failure.error == ENOMEM ? "\nNot enough memory to read "
-                                                     : "\nCan't read ") +
-        name + "\n";
+    failure.line = failure.error == ENOMEM ? "\nNot enough memory to read " + name + "\n"
+                                           : (failure.step == "opening" ? "\nCan't open " : "\nCan't read ") + name +
+            ": " + std::strerror(failure.error) + "\n";
     failure.with_usage = true;
     return failure;
 }

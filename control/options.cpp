@@ -11,6 +11,12 @@
 
 namespace {
 
+// Says what was wrong, then shows the usage screen.
+[[noreturn]] void refuse(const std::string& why)
+{
+    fail({"\n" + why + "\n", true});
+}
+
 // A typed line: options are found anywhere in it, and the file name is what
 // follows its last space; a line without options is the file name whole.
 void read_typed_options()
@@ -18,9 +24,9 @@ void read_typed_options()
     put_prompt("\n\n-v -u filename.typ ");
     std::string line;
     if (!read_line(line))
-        fail({"\nA file name can't be longer than " + std::to_string(longest_line) + " bytes\n", true});
+        refuse("A file name can't be longer than " + std::to_string(longest_line) + " bytes");
     if (line.empty())
-        show_usage();
+        refuse("No file name was given");
 
     const bool wants_verbose = find_text(line, "-v") != not_found;
     const bool wants_untranslate = find_text(line, "-u") != not_found;
@@ -34,21 +40,32 @@ void read_typed_options()
     // A space at the very start does not count: the name needs one later on.
     const std::size_t last_space = line.rfind(' ');
     if (last_space == std::string::npos || last_space == 0)
-        show_usage();
+        refuse("Type the options, then a space and the file name");
     run.in_name = line.substr(last_space + 1);
 }
 
+// Options first, then one file name; "--" ends the options, so that a file
+// name may begin with "-".
 void read_argument_options(int argc, const char* const* argv)
 {
-    for (int i = 1; i < argc - 1; ++i) {
+    int at = 1;
+    for (; at < argc - 1; ++at) {
+        const std::string_view option = argv[at];
+        if (option == "--") {
+            if (at + 2 != argc)
+                refuse("One file name only, after --");
+            run.in_name = argv[at + 1];
+            return;
+        }
         // Only the letter after the '-' counts, in either case.
-        const std::string_view option = argv[i];
         const char letter = option.size() < 2 || option[0] != '-' ? '\0' : lower_ascii(option[1]);
+        if (option.empty() || option[0] != '-')
+            refuse("One file name only: " + std::string(option) + " is one too many");
         if (letter != 'u' && letter != 'v')
-            show_usage();
+            refuse("Unknown option " + std::string(option));
         (letter == 'u' ? run.untranslate : run.verbose) = true;
     }
-    run.in_name = argv[argc - 1];
+    run.in_name = argv[at];
 }
 
 } // namespace
@@ -70,11 +87,16 @@ void answer_help_or_version(int argc, const char* const* argv)
 
 void read_options(int argc, const char* const* argv)
 {
+    const bool after_dashes = argc > 2 && std::string_view(argv[argc - 2]) == "--";
     if (argc <= 1)
         read_typed_options();
     else
         read_argument_options(argc, argv);
 
-    if (find_text(run.in_name, "-") == 0)
-        show_usage();
+    if (find_text(run.in_name, "-") == 0 && !after_dashes)
+        refuse(
+            (run.in_name.size() == 2 && (lower_ascii(run.in_name[1]) == 'u' || lower_ascii(run.in_name[1]) == 'v')) ||
+                    run.in_name == "--"
+                ? "The file name is missing after " + run.in_name
+                : "Unknown option " + run.in_name + " (a file name that begins with - goes after --)");
 }

@@ -109,12 +109,12 @@ const std::string long_word(10000, 'w');
 TEST(BadInput, EachEndsClearlyAndLosesNothing)
 {
     const Case cases[] = {
-        {"missing input", {{"quogo.dic", cat}}, {"missing.txt"}, "", false, "\nCan't open missing.txt\n", ""},
-        {"unreadable input", {{"quogo.dic", cat}}, {"mem.txt"}, "", false, "\nCan't read mem.txt\n", "", {},
+        {"missing input", {{"quogo.dic", cat}}, {"missing.txt"}, "", false, "\nCan't open missing.txt: No such file or directory\n", ""},
+        {"unreadable input", {{"quogo.dic", cat}}, {"mem.txt"}, "", false, "\nCan't read mem.txt: Input/output error\n", "", {},
             {{"mem.txt", "/proc/self/mem"}}},
-        {"directory input", {{"quogo.dic", cat}}, {"folder"}, "", false, "\nCan't open folder\n", "", {"folder"}},
+        {"directory input", {{"quogo.dic", cat}}, {"folder"}, "", false, "\nCan't open folder: Is a directory\n", "", {"folder"}},
         {"missing linked dictionary", {{"quogo.dic", cat + " |gone.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
-            false, "\nCan't open gone.dic\n", ""},
+            false, "\nCan't open gone.dic: No such file or directory\n", ""},
         {"self-linked dictionary", {{"quogo.dic", cat + " |quogo.dic]"}, {"story.txt", "cat\n"}}, {"story.txt"}, "",
             true, "The chain comes back to quogo.dic, so it ends here.", "kat \n"},
         {"mutually linked dictionaries",

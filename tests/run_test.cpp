@@ -79,6 +79,8 @@ TEST(Run, OptionAndPromptRules)
         {{}, "story.txt\n", false, false, "story.txt"},
         {{}, "my story.txt\n", false, false, "my story.txt"},
         {{}, "-u my-verse.qgo\n", true, true, "my-verse.qgo"},
+        {{"--", "-x.txt"}, "", false, false, "-x.txt"},
+        {{"-v", "--", "-v"}, "", true, false, "-v"},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -105,21 +107,26 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
     struct Case {
         std::vector<std::string> args;
         std::string typed;
+        std::string why; // the line before the usage screen
     };
+    const std::string dashes = " (a file name that begins with - goes after --)";
     const Case cases[] = {
-        {{"-x", "story.txt"}, ""},
-        {{"v", "story.txt"}, ""},
-        {{"-", "story.txt"}, ""},
-        {{"-v"}, ""},
-        {{"-v", "-story.txt"}, ""},
-        {{}, ""},
-        {{}, "\n"},
-        {{}, "-v\n"},
-        {{}, " -vstory.txt\n"},
-        {{}, " my-verse.txt\n"},
-        {{"-h"}, ""},
-        {{"-h", "story.txt"}, ""},
-        {{}, "-story.txt\n"},
+        {{"-x", "story.txt"}, "", "Unknown option -x"},
+        {{"v", "story.txt"}, "", "One file name only: v is one too many"},
+        {{"-", "story.txt"}, "", "Unknown option -"},
+        {{"-v"}, "", "The file name is missing after -v"},
+        {{"-v", "-story.txt"}, "", "Unknown option -story.txt" + dashes},
+        {{}, "", "No file name was given"},
+        {{}, "\n", "No file name was given"},
+        {{}, "-v\n", "Type the options, then a space and the file name"},
+        {{}, " -vstory.txt\n", "Type the options, then a space and the file name"},
+        {{}, " my-verse.txt\n", "Type the options, then a space and the file name"},
+        {{"-h"}, "", "Unknown option -h" + dashes},
+        {{"-h", "story.txt"}, "", "Unknown option -h"},
+        {{}, "-story.txt\n", "Unknown option -story.txt" + dashes},
+        {{"--"}, "", "The file name is missing after --"},
+        {{"-v", "--", "a.txt", "story.txt"}, "", "One file name only, after --"},
+        {{"--verbose", "story.txt"}, "", "Unknown option --verbose"},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -129,7 +136,7 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         const std::string prompt = c.args.empty() ? "\n\n-v -u filename.typ " : "";
         const std::string where = c.args.empty() ? "typed " + c.typed : c.args.front();
         EXPECT_NE(run.status, 0) << where;
-        EXPECT_EQ(run.console, banner + prompt + usage_screen) << where;
+        EXPECT_EQ(run.console, banner + prompt + "\n" + c.why + "\n" + usage_screen) << where;
         EXPECT_FALSE(box.exists("story.qgo")) << where;
     }
 }
@@ -183,13 +190,16 @@ TEST(Run, AnInputThatCannotBeOpenedAfterTheDictionaryLoaded)
     box.write("quogo.dic", two_words);
     const RunResult typed = box.run({}, "-v story.txt \n");
     EXPECT_NE(typed.status, 0);
-    EXPECT_EQ(typed.console, banner + "\n\n-v -u filename.typ " + "\n" + loaded + "\nCan't open \n" + usage_screen);
+    EXPECT_EQ(typed.console,
+        banner + "\n\n-v -u filename.typ " + "\n" + loaded + "\nCan't open : No such file or directory\n" +
+            usage_screen);
 
     ::mkdir(box.path("folder.txt").c_str(), 0755);
-    for (const std::string name : {"missing.txt", "folder.txt"}) {
+    for (const auto& [name, why] : {std::pair<std::string, std::string>{"missing.txt", "No such file or directory"},
+             {"folder.txt", "Is a directory"}}) {
         const RunResult run = box.run({name});
         EXPECT_NE(run.status, 0) << name;
-        EXPECT_EQ(run.console, banner + "\n" + loaded + "\nCan't open " + name + "\n" + usage_screen);
+        EXPECT_EQ(run.console, banner + "\n" + loaded + "\nCan't open " + name + ": " + why + "\n" + usage_screen);
     }
 }
 
@@ -200,7 +210,8 @@ TEST(Run, AMissingDictionaryEndsTheRunWithoutTheUsageScreen)
     const RunResult run = box.run({"story.txt"});
     EXPECT_NE(run.status, 0);
     const std::string hint =
-        "\nLoading dictionary ... \nCan't open quogo.dic\nThe dictionary quogo.dic is looked for in "
+        "\nLoading dictionary ... \nCan't open quogo.dic: No such file or directory\nThe dictionary quogo.dic is "
+        "looked for in "
         "the current folder; the installed examples are in ";
     EXPECT_EQ(run.console.find(banner + "\n" + hint), 0u);
     EXPECT_EQ(run.console.rfind("/share/doc/quogtran/examples\n"), run.console.size() - 29);
@@ -208,7 +219,7 @@ TEST(Run, AMissingDictionaryEndsTheRunWithoutTheUsageScreen)
     box.write("quogo.dic", two_words + " |gone.dic]");
     const RunResult linked = box.run({"story.txt"});
     EXPECT_NE(linked.status, 0);
-    const std::string ending = "Loading dictionary ... \nCan't open gone.dic\n";
+    const std::string ending = "Loading dictionary ... \nCan't open gone.dic: No such file or directory\n";
     EXPECT_EQ(linked.console.rfind(ending), linked.console.size() - ending.size());
     EXPECT_FALSE(box.exists("story.qgo"));
 }
