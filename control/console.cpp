@@ -1,5 +1,6 @@
 #include "control/console.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -19,8 +20,27 @@ void put_text(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+namespace {
+
+// The prompt a wait shows, for a job continued after a stop to show again;
+// its bytes are kept here, as the caller's may go before the wait ends.
+std::string waiting_prompt;
+std::atomic<const char*> prompt_bytes{nullptr};
+std::atomic<std::size_t> prompt_size{0};
+
+// Forgets the prompt once its wait is over.
+struct PromptAnswered {
+    ~PromptAnswered() { prompt_bytes.store(nullptr); }
+};
+
+} // namespace
+
 void put_prompt(std::string_view prompt)
 {
+    prompt_bytes.store(nullptr);
+    waiting_prompt.assign(prompt);
+    prompt_size.store(waiting_prompt.size());
+    prompt_bytes.store(waiting_prompt.c_str());
     put_text(prompt);
     show_on_terminal(prompt);
 }
@@ -68,15 +88,16 @@ int read_byte()
 // sequence or a UTF-8 character, whose bytes follow at once, and keys typed
 // ahead or pasted, which the user has not seen used. Bounded, so that a
 // flood of input cannot hold the wait.
-void read_key()
+int read_key()
 {
     constexpr int same_press_ms = 10;
     constexpr int most_bytes = 256;
-    read_byte();
+    const int key = read_byte();
     pollfd ready{STDIN_FILENO, POLLIN, 0};
     for (int bytes = 1; bytes < most_bytes && ::poll(&ready, 1, same_press_ms) == 1; ++bytes)
         read_byte();
     ::tcflush(STDIN_FILENO, TCIFLUSH);
+    return key;
 }
 
 bool colour_wanted()
@@ -105,6 +126,7 @@ bool read_line(std::string& line)
 {
     constexpr std::size_t most_dropped = std::size_t{1} << 20;
     line.clear();
+    const PromptAnswered answered;
     // Borrowed before the prompt shows: what is typed at it is edited as a
     // line from the first key on.
     BorrowedTerminal borrowed(Borrow::line);
@@ -124,26 +146,37 @@ bool read_line(std::string& line)
     return false;
 }
 
-void wait_key(std::string_view prompt)
+bool wait_key(std::string_view prompt)
 {
+    const PromptAnswered answered;
     if (!input_is_terminal()) {
         // Once input has ended nobody is waiting to read the page first.
         put_prompt(prompt);
         if (std::feof(stdin) == 0)
             std::fflush(stdout);
         read_byte();
-    } else if (!terminal_is_ours_to_borrow()) {
+        return false;
+    }
+    if (!terminal_is_ours_to_borrow()) {
         put_prompt(prompt);
         std::string ignored;
         read_line(ignored);
-    } else {
-        // Borrowed before the prompt shows: the key pressed at it is read
-        // in character mode, never echoed or held for a line.
-        BorrowedTerminal borrowed(Borrow::key);
-        put_prompt(prompt);
-        std::fflush(stdout);
-        read_key();
+        return false;
     }
+    // Borrowed before the prompt shows: the key pressed at it is read in
+    // character mode, never echoed or held for a line.
+    BorrowedTerminal borrowed(Borrow::key);
+    put_prompt(prompt);
+    std::fflush(stdout);
+    const int key = read_key();
+    return key == 'q' || key == 'Q';
+}
+
+void show_prompt_again_now()
+{
+    const char* const bytes = prompt_bytes.load();
+    if (bytes != nullptr && ::isatty(STDOUT_FILENO))
+        (void)!::write(STDOUT_FILENO, bytes, prompt_size.load());
 }
 
 std::string attribute_escape(char code)

@@ -19,14 +19,19 @@ constexpr std::size_t longest_line = 4096;
 // rest of it up to its line end is dropped, and the result is false.
 bool read_line(std::string& line);
 
-// Prints prompt, then waits for one key press and ignores it. Off a terminal
-// one byte (or the end of input) stands for a key; on a terminal whose
-// output goes to another program, one typed line does.
-void wait_key(std::string_view prompt);
+// Prints prompt, then waits for one key press. Off a terminal one byte (or
+// the end of input) stands for a key; on a terminal whose output goes to
+// another program, one typed line does. True when the key was q pressed on
+// the terminal: the user asks to skip what is being shown.
+bool wait_key(std::string_view prompt);
 
 // Prints a prompt that asks for a typed line: to standard output and, when
 // that is a file, to the terminal as well.
 void put_prompt(std::string_view prompt);
+
+// Prints the prompt of the wait in progress again, if there is one, for a
+// job continued after a stop (async-signal-safe).
+void show_prompt_again_now();
 
 // ANSI escapes: ESC [ code m and ESC [ 3 code m, or nothing at all when the
 // user asked for no colour (NO_COLOR, or TERM=dumb). Any code but '0'

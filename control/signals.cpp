@@ -51,6 +51,7 @@ extern "C" void stop_politely(int signal_number)
     set_action(signal_number, stop_politely);
     if (was_borrowed)
         borrow_terminal_again_now();
+    show_prompt_again_now(); // so that the user sees where the run stands
 }
 
 // A signal the caller had ignored (nohup, a background job) stays ignored.

@@ -84,8 +84,8 @@ void deliver_results()
 
     // When words were added, the new translation is shown while it is written.
     if (run.added_count > 0) {
-        announce_translation();
-        page_to_console(run.out_text);
+        if (!announce_translation())
+            page_to_console(run.out_text);
     }
     std::vector<std::string> kept;
     write_output(names.first, run.out_text, kept);

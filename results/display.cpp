@@ -68,21 +68,22 @@ void page_to_console(std::string_view text)
         put_text(text.substr(start, at + 1 - start));
         start = at + 1;
         lines = 0;
-        wait_key(strike_any_key_page);
+        if (wait_key(strike_any_key_page))
+            return; // q: the rest of this display is skipped
         page = lines_per_page();
     }
     put_text(text.substr(start));
 }
 
-void announce_translation()
+bool announce_translation()
 {
     put_text("\n\nYour (un)translation follows ...");
-    wait_key(strike_any_key);
+    return wait_key(strike_any_key);
 }
 
 void show_text()
 {
-    announce_translation();
-    page_to_console(run.out_text);
+    if (!announce_translation())
+        page_to_console(run.out_text);
     put_text("\n");
 }

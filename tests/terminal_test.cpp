@@ -18,15 +18,17 @@
 namespace {
 
 // One key ends a wait, unechoed; a page holds 20 lines, or in a smaller
-// window two fewer than it has rows, so that the page and its prompt fit.
+// window two fewer than it has rows, so that the page and its prompt fit;
+// q skips the rest of the display, and the files are written whole.
 TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
 {
     struct Case {
         unsigned short rows;     // the window's, 0 for the terminal's own
         unsigned short shrunk;   // the rows it has after the first page, when not 0
         std::vector<int> breaks; // the line each page ends with
+        std::string last_key = "#";
     };
-    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}};
+    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}, {12, 0, {10}, "q"}};
     for (const Case& c : cases) {
         Sandbox box;
         box.write("quogo.dic", two_words);
@@ -43,15 +45,17 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
                 << c.rows << run.screen();
             if (c.shrunk != 0)
                 run.resize(c.shrunk);
-            ASSERT_TRUE(run.play({{"", "#"}}));
+            ASSERT_TRUE(run.play({{"", line == c.breaks.back() ? c.last_key : "#"}}));
         }
         EXPECT_EQ(run.screen().find("#"), std::string::npos) << c.rows;
         ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
+        EXPECT_EQ(run.screen().find("kat 27") == std::string::npos, c.last_key == "q") << c.rows;
         run.type("\r");
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
         EXPECT_TRUE(run.settings_restored());
         EXPECT_EQ(box.read("story.qgo").substr(0, 12), "kat 1 \nkat 2") << c.rows;
+        EXPECT_NE(box.read("story.qgo").find("kat 27 \n"), std::string::npos) << c.rows;
     }
 }
 
@@ -171,6 +175,10 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         {"Ctrl-Z at a prompt, then fg, where Enter sends CR", {"story.txt"}, without_icrnl,
             {{wait_shown, "k"}, {prompt_shown, "\x1a"}, {"[stopped]", ""}, {"", "mouse->mowse\r"}, {prompt_shown, "\r"},
                 {wait_shown, "k"}, {wait_shown, "k"}},
+            0, mouse, true},
+        {"Ctrl-Z at a wait, then fg: the wait shown again", {"story.txt"}, nullptr,
+            {{wait_shown, "\x1a"}, {"[stopped]", ""}, {wait_shown, "k"}, {prompt_shown, "mouse->mowse\r"},
+                {prompt_shown, "\r"}, {wait_shown, "k"}, {wait_shown, "k"}},
             0, mouse, true},
         {"arrow key whose bytes come 5 ms apart", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse,
             false, 5},
