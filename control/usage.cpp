@@ -18,10 +18,14 @@ std::string help_text()
            "\n"
            "  -v         report every word translated\n"
            "  -u         \"untranslate\": Quog Speak to English; no words are asked for\n"
+           "  --         end the options: a FILE that begins with - comes after it\n"
            "  --help     print this help and exit\n"
            "  --version  print the version and exit\n"
            "\n"
            "Started without arguments, it asks for a line such as \"-v story.txt\".\n"
+           "Any key goes on at a key wait; q at a page skips the rest of the text shown\n"
+           "(the files are still written whole). Off a terminal each key wait takes one\n"
+           "byte of standard input: printf 'kkmouse->mowse\\n\\n' | quogtran story.txt\n"
            "\n"
            "Files:\n"
            "  quogo.dic   the dictionary, in the current folder; a link |NAME] in it\n"
@@ -32,7 +36,12 @@ std::string help_text()
            "  quogo.msg   the words the last run added, to send to the makers\n"
            "  NAME~       a file of yours that an output replaced, kept\n"
            "\n"
-           "Exit status: 0 when the run completed, 1 on any failure.\n"
+           "Environment:\n"
+           "  NO_COLOR   when set and not empty, no colour\n"
+           "  TERM=dumb  no colour either\n"
+           "\n"
+           "Exit status: 0 when the run completed, 1 on any failure, 128 + N for a run\n"
+           "ended by signal N (130 for Ctrl-C).\n"
            "More in the manual: man quogtran\n";
 }
 

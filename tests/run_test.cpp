@@ -148,7 +148,7 @@ TEST(Run, HelpAndVersionAnswerAtOnce)
     const std::string version = std::string("quogtran ") + QUOGTRAN_VERSION_TEXT + "\n";
     const std::vector<std::string> help = {"Usage: quogtran [-v] [-u] FILE\n", "\n  -v ", "\n  -u ", "\n  --help ",
         "\n  --version ", "Started without arguments", "quogo.dic", "BASE.qgo", "BASE.txt", "BASE.htm", "quogo.msg",
-        "NAME~", "Exit status: 0", "man quogtran"};
+        "NAME~", "Exit status: 0", "man quogtran", "\n  --  ", "NO_COLOR", "TERM=dumb", "q at a page", "128 + N"};
     const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {{{"--help"}, help},
         {{"--version"}, {version}}, {{"-v", "--help"}, help}, {{"--version", "story.txt"}, {version}}};
     for (const auto& [args, answer] : cases) {
