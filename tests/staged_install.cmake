@@ -19,6 +19,20 @@ if(NOT status EQUAL 0 OR NOT version STREQUAL "quogtran ${VERSION_TEXT}\n")
   message(FATAL_ERROR "the installed program does not run: ${status} ${version}")
 endif()
 
+# Under another prefix, the manual and the program's hint name the examples
+# where that prefix puts them.
+set(other "${STAGE}-prefix")
+file(REMOVE_RECURSE "${other}")
+execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${other}" -DCMAKE_INSTALL_PREFIX=/opt/quog
+                        -DBUILD_TESTING=OFF RESULT_VARIABLE result OUTPUT_QUIET)
+file(READ "${other}/quogtran.1" manual)
+file(READ "${other}/generated/state/version.h" version_header)
+if(NOT result EQUAL 0 OR NOT manual MATCHES "/opt/quog/share/doc/quogtran/examples" OR manual MATCHES "/usr/local"
+   OR NOT version_header MATCHES "/opt/quog/share/doc/quogtran/examples")
+  message(FATAL_ERROR "under the prefix /opt/quog the manual or the hint names another place")
+endif()
+file(REMOVE_RECURSE "${other}")
+
 # Every path under share/doc/quogtran that README and the manual name is
 # there after the install.
 foreach(doc README.md quogtran.1)
