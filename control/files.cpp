@@ -79,7 +79,7 @@ Failure reading_failed(const std::string& name, Failure failure)
 {
     failure.line = failure.error == ENOMEM ? "\nNot enough memory to read " + name + "\n"
                                            : (failure.step == "opening" ? "\nCan't open " : "\nCan't read ") + name +
-            ": " + std::strerror(failure.error) + "\n";
+            ": " + (failure.error != 0 ? std::strerror(failure.error) : failure.line) + "\n";
     failure.with_usage = true;
     return failure;
 }
@@ -128,44 +128,65 @@ std::string directory_of(const std::string& path)
     return slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1)); // "/x" is in "/"
 }
 
-// A link that another user put in a shared folder (sticky and writable by
-// all, as /tmp is) may lead anywhere, to make whoever writes through it
-// write there. The kernel refuses to follow such links when
-// fs.protected_symlinks is on; this program refuses them whatever it is.
-bool planted(const std::string& link, const struct stat& info)
+// A file that another user put in a shared folder (sticky and writable by
+// all, as /tmp is): a link there may lead anywhere, to make whoever writes
+// through it write there, and a FIFO or a file there may be read by its
+// owner. The kernel refuses them when fs.protected_symlinks, protected_fifos
+// and protected_regular are on; this program refuses them whatever those say.
+bool planted(const std::string& path, const struct stat& info)
 {
     struct stat folder;
-    if (::stat(directory_of(link).c_str(), &folder) != 0)
+    if (::stat(directory_of(path).c_str(), &folder) != 0)
         return false;
     const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
     return shared && info.st_uid != ::geteuid() && info.st_uid != folder.st_uid;
 }
 
-// Follows the links of name to where they finally lead, whether or not a
-// file is there yet, so that a replacement keeps every link pointing where
-// it did.
+// Walks name a component at a time, as the kernel does, following every
+// link on the way into path, where they finally lead (whether or not a file
+// is there yet), so that a replacement keeps every link pointing where it
+// did; a link planted in a shared folder anywhere on the way is refused.
 Outcome follow_links(const std::string& name, std::string& path)
 {
     constexpr int most_links = 40;
-    path = name;
-    for (int hop = 0; hop < most_links; ++hop) {
+    std::vector<std::string> rest; // the components still to walk, the next last
+    const auto walk_next = [&](const std::string& text) {
+        for (std::size_t end = text.size(); end != std::string::npos && end > 0;) {
+            const std::size_t slash = text.rfind('/', end - 1);
+            rest.push_back(text.substr(slash == std::string::npos ? 0 : slash + 1, end - (slash + 1)));
+            end = slash;
+        }
+    };
+    path = name.starts_with('/') ? "/" : "";
+    walk_next(name);
+    for (int links = 0; !rest.empty();) {
+        const std::string part = std::move(rest.back());
+        rest.pop_back();
+        if (part.empty() || part == ".")
+            continue;
+        // No link stands in path, so ".." after it leads where it says.
+        const std::string next = path.empty() ? part : path + (path == "/" ? "" : "/") + part;
         struct stat info;
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return std::nullopt;
-        if (planted(path, info))
-            return refusal(path + " is another user's link in a shared folder");
-        std::string link(static_cast<std::size_t>(info.st_size) + 1, '\0');
-        ssize_t length;
-        while ((length = ::readlink(path.c_str(), link.data(), link.size())) >= static_cast<ssize_t>(link.size()))
-            link.resize(link.size() * 2);
-        if (length <= 0)
-            return std::nullopt;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::lstat(next.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
+            ? ::readlink(next.c_str(), link.data(), link.size())
+            : -1;
+        if (length <= 0 || length >= static_cast<ssize_t>(link.size())) {
+            path = next;
+            continue;
+        }
+        if (planted(next, info))
+            return refusal(next + " is another user's link in a shared folder");
+        if (++links > most_links)
+            return refusal(ELOOP);
         link.resize(static_cast<std::size_t>(length));
-        if (link.front() != '/')
-            link.insert(0, directory_of(path) + "/");
-        path = std::move(link);
+        if (link.front() == '/')
+            path = "/";
+        walk_next(link);
     }
-    return refusal(ELOOP);
+    if (path.empty())
+        path = ".";
+    return std::nullopt;
 }
 
 // An append-only or immutable folder lets a file be made but never removed
@@ -204,6 +225,8 @@ Outcome classify(const std::string& name, Target& target)
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         if (S_ISDIR(info.st_mode))
             return refusal(EISDIR);
+        if (S_ISFIFO(info.st_mode) && planted(target.path, info))
+            return refusal(target.path + " is another user's FIFO in a shared folder");
         target.path = name;
         target.in_place = true;
         return std::nullopt;
@@ -211,6 +234,8 @@ Outcome classify(const std::string& name, Target& target)
     target.exists = ::stat(target.path.c_str(), &target.info) == 0;
     if (target.exists && !S_ISREG(target.info.st_mode))
         return refusal(S_ISDIR(target.info.st_mode) ? EISDIR : EINVAL);
+    if (target.exists && planted(target.path, target.info))
+        return refusal(target.path + " is another user's file in a shared folder");
     if (target.path.size() - (target.path.rfind('/') + 1) > NAME_MAX)
         return refusal(ENAMETOOLONG);
     if (target.exists) {
@@ -478,6 +503,9 @@ Outcome read_file(
     const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
 {
     std::fflush(stdout);
+    std::string path;
+    if (Outcome refused = follow_links(name, path))
+        return reading_failed(name, *refused);
     const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0)));
     struct stat info;
     if (!file.is_open() || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))

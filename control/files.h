@@ -44,14 +44,12 @@ std::string file_version(const std::string& name);
 // True when both names lead to the same existing file.
 bool same_file(const std::string& first, const std::string& second);
 
-// Opens the file called name and hands its bytes to take, a chunk at a
-// time, once start has seen whether it is a regular file and how big it is
-// (only a regular file's size is known beforehand) and has not said to stop.
-// Standard output is flushed first: the file may be the terminal itself.
-// A failure says "Can't open NAME", "Can't read NAME", or "Not enough memory
-// to read NAME" when take runs out of memory; the usage screen follows it.
-// With regular_only, anything but a regular file fails at once ("Can't open
-// NAME: not a regular file"): a FIFO or a device is never waited on or read.
+// Opens the file called name (never through another user's link in a shared
+// folder) and hands its bytes to take, a chunk at a time, once start has seen whether it is a regular file and how big
+// it is (only a regular file's size is known beforehand) and has not said to stop. Standard output is flushed first:
+// the file may be the terminal itself. A failure says "Can't open NAME", "Can't read NAME", or "Not enough memory to
+// read NAME" when take runs out of memory; the usage screen follows it. With regular_only, anything but a regular file
+// fails at once ("Can't open NAME: not a regular file"): a FIFO or a device is never waited on or read.
 using Start = std::function<bool(bool regular, std::size_t size)>;
 Outcome read_file(const std::string& name, const std::function<void(std::string_view)>& take, const Start& start = {},
     bool regular_only = false);

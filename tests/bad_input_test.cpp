@@ -223,6 +223,28 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
         {"a dictionary made to pile up in the index's hash table, within 5 s of processor time",
             {{"quogo.dic", crafted_dictionary()}, {"story.txt", repeated("cat ", 400000)}}, {"story.txt"}, "", true,
             "See story.qgo", "cat cat ", {}, {}, false, {}, Sandbox::Options::first("ulimit -t 5; ")},
+        {"another user's link on the way to the input, in a shared folder",
+            {{"quogo.dic", cat}, {"inc/story.txt", "cat\n"}}, {"inc/story.txt"}, "", false,
+            "\nCan't write inc/story.qgo: inc is another user's link in a shared folder\n", "", {"private"},
+            {{"inc", "private"}}, false, {}, {}, {"private/story.qgo"}, planted},
+        {"another user's link on the way to a linked dictionary, in a shared folder",
+            {{"quogo.dic", cat + " |inc/b.dic]"}, {"inc/b.dic", "_kat_->~kot_"}, {"story.txt", "cat\n"}}, {"story.txt"},
+            "", false, "\nCan't open inc/b.dic: inc is another user's link in a shared folder\n", "", {"private"},
+            {{"inc", "private"}}, false, {}, {}, {}, planted},
+        {"another user's FIFO as an output, in a shared folder", {{"quogo.dic", cat}, {"story.txt", "cat\n"}},
+            {"story.txt"}, "", false,
+            banner + "\nCan't write story.htm: story.htm is another user's FIFO in a shared folder\n", "", {"private"},
+            {}, false, {}, {}, {}, [](const Sandbox& box) {
+                return ::mkfifo(box.path("story.htm").c_str(), 0666) == 0 &&
+                    ::chown(box.path("story.htm").c_str(), 65534, 65534) == 0 && planted(box);
+            }},
+        {"another user's file as an output, in a shared folder",
+            {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "theirs"}}, {"story.txt"}, "", false,
+            banner + "\nCan't write story.qgo: story.qgo is another user's file in a shared folder\n", "", {"private"},
+            {}, false, {}, {}, {}, [](const Sandbox& box) {
+                return ::chmod(box.path("story.qgo").c_str(), 0666) == 0 &&
+                    ::chown(box.path("story.qgo").c_str(), 65534, 65534) == 0 && planted(box);
+            }},
         {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
             failing("folder")},
