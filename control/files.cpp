@@ -328,11 +328,17 @@ Outcome copy_attributes(const std::string&, int)
 // Keeps the file at path under the first free name of NAME~, NAME.~1~,
 // NAME.~2~ and so on, the numbered copies of Unix tools, and says which in
 // kept_as: a link is never made over a file, so no earlier copy is lost.
+constexpr int most_copies = 1000;
+
+std::string copy_name(const std::string& path, int number)
+{
+    return path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
+}
+
 Outcome keep_copy(const std::string& path, std::string& kept_as)
 {
-    constexpr int most_copies = 1000;
     for (int number = 0; number < most_copies; ++number) {
-        kept_as = path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
+        kept_as = copy_name(path, number);
         if (::link(path.c_str(), kept_as.c_str()) == 0)
             return std::nullopt;
         if (errno != EEXIST)
@@ -520,7 +526,7 @@ Outcome read_file(
     return std::nullopt;
 }
 
-Outcome check_writable(const std::string& name)
+Outcome check_writable(const std::string& name, TailTest written_here)
 {
     return writing_failed(name, [&]() -> Outcome {
         Target target;
@@ -529,7 +535,19 @@ Outcome check_writable(const std::string& name)
         if (target.in_place)
             return std::nullopt; // opened when written, as a shell's > would
         const TemporaryFile probe(directory_of(target.path), 0600);
-        return probe.created() ? std::nullopt : Outcome(refusal(probe.error()));
+        if (!probe.created())
+            return refusal(probe.error());
+        if (!target.exists || written_here == nullptr || written_here(last_bytes(target.path)))
+            return std::nullopt;
+        // The file is the user's own and will be kept: under a name that fits.
+        std::string copy;
+        struct stat info;
+        for (int number = 0;
+             number < most_copies && ::lstat((copy = copy_name(target.path, number)).c_str(), &info) == 0;)
+            ++number;
+        if (copy.size() - (copy.rfind('/') + 1) > NAME_MAX)
+            return refusal("its copy " + copy + " would have too long a name");
+        return std::nullopt;
     }());
 }
 

@@ -55,12 +55,14 @@ Outcome read_file(const std::string& name, const std::function<void(std::string_
     bool regular_only = false);
 
 // Whether name could be written now: the decision the write itself takes,
-// tried without changing any file. A failure says "Can't write NAME: WHY",
+// tried without changing any file; with written_here, as replace_file takes
+// it, the name of the copy it would keep is checked too. A failure says "Can't write NAME: WHY",
 // WHY being the system's reason ("Is a directory") or the step that failed
 // and why ("syncing failed: Input/output error"); the usage screen follows
 // when the file could not even be opened. Every failure of a write leaves
 // the file as it was.
-Outcome check_writable(const std::string& name);
+using TailTest = bool (*)(std::string_view tail);
+Outcome check_writable(const std::string& name, TailTest written_here = nullptr);
 
 // Replaces the file called name with content. A regular file (or a name not
 // yet taken) is written to a temporary file beside it that is then renamed
@@ -69,7 +71,6 @@ Outcome check_writable(const std::string& name);
 // and says that the old file's last bytes are not of this program's making,
 // the old file is first kept as NAME~, or when that is taken as the first
 // free NAME.~N~, and kept_as names it: no earlier copy is ever removed.
-using TailTest = bool (*)(std::string_view tail);
 Outcome replace_file(
     const std::string& name, std::string_view content, TailTest written_here = nullptr, std::string* kept_as = nullptr);
 

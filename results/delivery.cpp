@@ -34,6 +34,17 @@ std::string clash(const std::string& name, const std::vector<std::string>& dicti
     return "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
 }
 
+namespace {
+
+// An output of this program ends with its footer; anything else in an
+// output's place is the user's own, and is kept.
+bool written_here(std::string_view tail)
+{
+    return tail.ends_with(" wurds.\n\n") && tail.find("ranslation by Quog Speak Version ") != std::string_view::npos;
+}
+
+} // namespace
+
 void check_outputs(const std::string& dictionary, bool writable)
 {
     const OutputNames names = output_names(run.in_name, run.untranslate);
@@ -44,7 +55,7 @@ void check_outputs(const std::string& dictionary, bool writable)
         // that name must not be one the run reads either.
         if (same_file(*output + "~", run.in_name) || same_file(*output + "~", dictionary))
             fail({"\nThe earlier " + *output + " would be kept as " + *output + "~, a file this run reads\n", true});
-        if (const Outcome failure = writable ? check_writable(*output) : std::nullopt)
+        if (const Outcome failure = writable ? check_writable(*output, written_here) : std::nullopt)
             fail(*failure);
     }
 }
@@ -55,13 +66,6 @@ std::string kept_note(const std::string& name, const std::string& kept_as)
 }
 
 namespace {
-
-// An output of this program ends with its footer; anything else in an
-// output's place is the user's own, and is kept.
-bool written_here(std::string_view tail)
-{
-    return tail.ends_with(" wurds.\n\n") && tail.find("ranslation by Quog Speak Version ") != std::string_view::npos;
-}
 
 // Each output is replaced whole, so an interrupted run leaves the files of
 // the run before, and two runs writing the same names leave one complete

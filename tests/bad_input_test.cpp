@@ -245,6 +245,12 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
                 return ::chmod(box.path("story.qgo").c_str(), 0666) == 0 &&
                     ::chown(box.path("story.qgo").c_str(), 65534, 65534) == 0 && planted(box);
             }},
+        {"the user's own output whose copy's name would be too long",
+            {{"quogo.dic", cat}, {std::string(251, 'n') + ".t", "cat\n"}, {std::string(251, 'n') + ".qgo", "mine"}},
+            {std::string(251, 'n') + ".t"}, "", false,
+            banner + "\nCan't write " + std::string(251, 'n') + ".qgo: its copy " + std::string(251, 'n') +
+                ".qgo~ would have too long a name\n",
+            ""},
         {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
             failing("folder")},
