@@ -149,7 +149,7 @@ std::vector<OpenTable::Slot> OpenTable::make_room(std::size_t items)
 void OpenTable::place(std::uint64_t hash, std::size_t value)
 {
     std::size_t at = hash & mask_;
-    while (slots_[at].value_plus_one != 0)
+    while (!is_free(slots_[at]))
         at = (at + 1) & mask_;
     slots_[at] = {value + 1, tag_of(hash)};
 }

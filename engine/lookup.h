@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -35,11 +36,15 @@ inline char looked_up(char written_first)
     return lower_ascii(written_first);
 }
 
-// ... and its translation, when it begins with a small letter, is written
-// with the capital back.
-inline void give_capital(char word_first, char& result_first)
+// ... so a word with a capital is one whose looked-up form differs, and its
+// translation, when it begins with a small letter, gets the capital back.
+inline bool has_capital(std::string_view word)
 {
-    if (looked_up(word_first) != word_first && result_first >= 'a' && result_first <= 'z')
+    return !word.empty() && looked_up(word.front()) != word.front();
+}
+inline void give_capital(char& result_first)
+{
+    if (result_first >= 'a' && result_first <= 'z')
         result_first = static_cast<char>(result_first - ('a' - 'A'));
 }
 
@@ -158,6 +163,8 @@ public:
         std::uint64_t value_plus_one : 64 - tag_bits; // 0: a free slot
         std::uint64_t tag : tag_bits;
     };
+    // A free slot is all zeros: one compare of the whole word tells it.
+    static bool is_free(Slot slot) { return std::bit_cast<std::uint64_t>(slot) == 0; }
 
     // Room for items without growing.
     explicit OpenTable(std::size_t items = 0);
@@ -168,8 +175,8 @@ public:
     // when its tag is the hash's.
     template <typename Where> void prefetch_item(std::uint64_t hash, Where where) const
     {
-        const Slot& home = slots_[hash & mask_];
-        if (home.value_plus_one != 0 && home.tag == tag_of(hash))
+        const Slot home = slots_[hash & mask_];
+        if (!is_free(home) && home.tag == tag_of(hash))
             where(home.value_plus_one - 1);
     }
 
@@ -177,7 +184,7 @@ public:
     // not_found_yet.
     template <typename Is> std::size_t find(std::uint64_t hash, Is is) const
     {
-        for (std::size_t at = hash & mask_; slots_[at].value_plus_one != 0; at = (at + 1) & mask_)
+        for (std::size_t at = hash & mask_; !is_free(slots_[at]); at = (at + 1) & mask_)
             if (slots_[at].tag == tag_of(hash) && is(slots_[at].value_plus_one - 1))
                 return slots_[at].value_plus_one - 1;
         return not_found_yet;
@@ -197,7 +204,7 @@ private:
     template <typename HashOf> [[gnu::noinline]] void grow(HashOf hash_of)
     {
         for (const Slot& slot : make_room(items_))
-            if (slot.value_plus_one != 0)
+            if (!is_free(slot))
                 place(hash_of(slot.value_plus_one - 1), slot.value_plus_one - 1);
     }
     std::vector<Slot> make_room(std::size_t items);

@@ -71,8 +71,8 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos)
     }
     const std::size_t start = out.size();
     out.append(result_at(run.dict_text, key_pos, word.size() + 2, run.untranslate));
-    if (!word.empty() && out.size() > start)
-        give_capital(word.front(), out[start]);
+    if (has_capital(word) && out.size() > start)
+        give_capital(out[start]);
     out.push_back(' ');
     if (run.verbose) {
         put_text(std::string(word) + " -> " + out.substr(start) + "\n");
