@@ -232,8 +232,10 @@ void WordTable::search_spanning(std::string_view dict)
     // The lengths the spanning words' keys have, and base to their powers.
     std::set<std::size_t> lengths;
     for (const Word& word : words_)
-        if (word.spans)
+        if (word.spans && word.size + std::size_t{2} <= dict.size()) // a longer key is nowhere in it
             lengths.insert(word.size + 2);
+    if (lengths.empty())
+        return;
     std::vector<std::pair<std::size_t, std::uint64_t>> powers;
     std::uint64_t power = 1;
     for (std::size_t length = 0; length <= *lengths.rbegin(); ++length, power *= base)
