@@ -165,7 +165,10 @@ Outcome follow_links(const std::string& name, std::string& path)
         if (part.empty() || part == ".")
             continue;
         // No link stands in path, so ".." after it leads where it says.
-        const std::string next = path.empty() ? part : path + (path == "/" ? "" : "/") + part;
+        std::string next = path;
+        if (!next.empty() && next != "/")
+            next += '/';
+        next += part;
         struct stat info;
         std::string link(PATH_MAX, '\0');
         const ssize_t length = ::lstat(next.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
