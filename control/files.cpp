@@ -122,48 +122,52 @@ Outcome read_chunks(int fd, bool from_start, const std::function<void(std::strin
     }
 }
 
-std::string directory_of(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1)); // "/x" is in "/"
-}
-
 // A file that another user put in a shared folder (sticky and writable by
 // all, as /tmp is): a link there may lead anywhere, to make whoever writes
 // through it write there, and a FIFO or a file there may be read by its
 // owner. The kernel refuses them when fs.protected_symlinks, protected_fifos
 // and protected_regular are on; this program refuses them whatever those say.
-bool planted(const std::string& path, const struct stat& info)
+bool planted(int folder_fd, const struct stat& info)
 {
     struct stat folder;
-    if (::stat(directory_of(path).c_str(), &folder) != 0)
+    if (::fstat(folder_fd, &folder) != 0)
         return false;
     const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
     return shared && info.st_uid != ::geteuid() && info.st_uid != folder.st_uid;
 }
 
 // Walks name a component at a time, as the kernel does, following every
-// link on the way into path, where they finally lead (whether or not a file
-// is there yet), so that a replacement keeps every link pointing where it
+// link on the way, so that a replacement keeps every link pointing where it
 // did; a link planted in a shared folder anywhere on the way is refused.
-Outcome follow_links(const std::string& name, std::string& path)
+// Each folder is opened from the one before without following a link, and
+// the last is left open in folder, with the last name in it in last: what a
+// write then does there, the walk has checked, whatever is renamed or
+// re-pointed meanwhile. path names the same place, for messages.
+Outcome follow_links(const std::string& name, std::string& path, Descriptor& folder, std::string& last)
 {
     constexpr int most_links = 40;
+    constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     std::vector<std::string> rest; // the components still to walk, the next last
-    const auto walk_next = [&](const std::string& text) {
+    const auto walk_from = [&](const std::string& text) {
+        if (text.starts_with('/')) {
+            folder = Descriptor(::open("/", folder_flags));
+            path = "/";
+        }
         for (std::size_t end = text.size(); end != std::string::npos && end > 0;) {
             const std::size_t slash = text.rfind('/', end - 1);
-            rest.push_back(text.substr(slash == std::string::npos ? 0 : slash + 1, end - (slash + 1)));
+            const std::size_t begin = slash == std::string::npos ? 0 : slash + 1;
+            if (end > begin && text.compare(begin, end - begin, ".") != 0)
+                rest.push_back(text.substr(begin, end - begin));
             end = slash;
         }
     };
-    path = name.starts_with('/') ? "/" : "";
-    walk_next(name);
-    for (int links = 0; !rest.empty();) {
+    folder = Descriptor(::open(".", folder_flags));
+    path.clear();
+    last.clear();
+    walk_from(name);
+    for (int links = 0; !rest.empty() && folder.is_open();) {
         const std::string part = std::move(rest.back());
         rest.pop_back();
-        if (part.empty() || part == ".")
-            continue;
         // No link stands in path, so ".." after it leads where it says.
         std::string next = path;
         if (!next.empty() && next != "/")
@@ -171,22 +175,27 @@ Outcome follow_links(const std::string& name, std::string& path)
         next += part;
         struct stat info;
         std::string link(PATH_MAX, '\0');
-        const ssize_t length = ::lstat(next.c_str(), &info) == 0 && S_ISLNK(info.st_mode)
-            ? ::readlink(next.c_str(), link.data(), link.size())
+        const ssize_t length =
+            ::fstatat(folder.get(), part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)
+            ? ::readlinkat(folder.get(), part.c_str(), link.data(), link.size())
             : -1;
-        if (length <= 0 || length >= static_cast<ssize_t>(link.size())) {
-            path = next;
-            continue;
+        if (length > 0 && length < static_cast<ssize_t>(link.size())) {
+            if (planted(folder.get(), info))
+                return refusal(next + " is another user's link in a shared folder");
+            if (++links > most_links)
+                return refusal(ELOOP);
+            link.resize(static_cast<std::size_t>(length));
+            walk_from(link);
+        } else if (rest.empty()) {
+            last = part;
+            path = std::move(next);
+        } else {
+            folder = Descriptor(::openat(folder.get(), part.c_str(), folder_flags));
+            path = std::move(next);
         }
-        if (planted(next, info))
-            return refusal(next + " is another user's link in a shared folder");
-        if (++links > most_links)
-            return refusal(ELOOP);
-        link.resize(static_cast<std::size_t>(length));
-        if (link.front() == '/')
-            path = "/";
-        walk_next(link);
     }
+    if (!folder.is_open())
+        return refusal(errno);
     if (path.empty())
         path = ".";
     return std::nullopt;
@@ -194,13 +203,11 @@ Outcome follow_links(const std::string& name, std::string& path)
 
 // An append-only or immutable folder lets a file be made but never removed
 // or renamed: a temporary file would stay in it for good.
-bool folder_keeps_files(const std::string& folder)
+bool folder_keeps_files(int folder)
 {
 #if defined(FS_IOC_GETFLAGS)
-    const Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     int flags = 0;
-    return dir.is_open() && ::ioctl(dir.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
-        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    return ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
 #else
     (void)folder;
     return false;
@@ -211,6 +218,8 @@ bool folder_keeps_files(const std::string& folder)
 // and the write take.
 struct Target {
     std::string path;      // where the name's links lead
+    Descriptor folder;     // the folder there, held open by the walk
+    std::string last;      // the file's name in it
     bool in_place = false; // a device, FIFO or terminal, written where it is
     bool exists = false;   // else a regular file, there now or not yet
     struct stat info { };  // of the file there now
@@ -219,8 +228,7 @@ struct Target {
 // Refuses what a shell's > could not write, and a planted link.
 Outcome classify(const std::string& name, Target& target)
 {
-    target = {};
-    if (Outcome refused = follow_links(name, target.path))
+    if (Outcome refused = follow_links(name, target.path, target.folder, target.last))
         return refused;
     // The kernel's own walk tells a device, FIFO or terminal, which is
     // written in place: /dev/stdout on a pipe leads nowhere a name could.
@@ -228,34 +236,39 @@ Outcome classify(const std::string& name, Target& target)
     if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         if (S_ISDIR(info.st_mode))
             return refusal(EISDIR);
-        if (S_ISFIFO(info.st_mode) && planted(target.path, info))
+        if (S_ISFIFO(info.st_mode) && planted(target.folder.get(), info))
             return refusal(target.path + " is another user's FIFO in a shared folder");
         target.path = name;
         target.in_place = true;
         return std::nullopt;
     }
-    target.exists = ::stat(target.path.c_str(), &target.info) == 0;
+    if (target.last.empty())
+        return refusal(EISDIR);
+    target.exists = ::fstatat(target.folder.get(), target.last.c_str(), &target.info, AT_SYMLINK_NOFOLLOW) == 0;
     if (target.exists && !S_ISREG(target.info.st_mode))
         return refusal(S_ISDIR(target.info.st_mode) ? EISDIR : EINVAL);
-    if (target.exists && planted(target.path, target.info))
+    if (target.exists && planted(target.folder.get(), target.info))
         return refusal(target.path + " is another user's file in a shared folder");
-    if (target.path.size() - (target.path.rfind('/') + 1) > NAME_MAX)
+    if (target.last.size() > NAME_MAX)
         return refusal(ENAMETOOLONG);
     if (target.exists) {
         // Asked by opening it for writing, without truncating, so that the
         // answer is the kernel's own.
-        const Descriptor probe(::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const Descriptor probe(::openat(
+            target.folder.get(), target.last.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW));
         if (!probe.is_open())
             return refusal(errno);
     }
-    if (folder_keeps_files(directory_of(target.path)))
+    if (folder_keeps_files(target.folder.get()))
         return refusal(EPERM);
     return std::nullopt;
 }
 
-// The one temporary file that may exist at a time, for the signal handler.
+// The one temporary file that may exist at a time, and its folder, for the
+// signal handler.
 std::atomic<const char*> temporary_in_progress{nullptr};
-static_assert(std::atomic<const char*>::is_always_lock_free);
+std::atomic<int> temporary_folder{-1};
+static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 // Holds signals back for as long as it lives: a temporary file is created
 // and made known to the handler, or forgotten and removed, as one step.
@@ -275,14 +288,14 @@ private:
     sigset_t before_;
 };
 
-// A name in folder that no file has, most likely: .quogtran- and six
-// letters or digits.
-std::string temporary_name(const std::string& folder)
+// A name that no file has, most likely: .quogtran- and six letters or
+// digits.
+std::string temporary_name()
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static std::uint64_t state =
         static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(std::time(nullptr));
-    std::string name = folder + "/.quogtran-";
+    std::string name = ".quogtran-";
     for (int i = 0; i < 6; ++i) {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
         name += letters[(state >> 33) % (sizeof letters - 1)];
@@ -303,10 +316,16 @@ template <typename List> std::vector<std::string> attribute_names(List list)
     return split;
 }
 
-// Gives copy exactly the extended attributes of original: its ACL, so
-// that nobody gains or loses a right, and the others.
-Outcome copy_attributes(const std::string& original, int copy)
+// Gives copy exactly the extended attributes of the file last in folder:
+// its ACL, so that nobody gains or loses a right, and the others. They are
+// read through /proc/self/fd from that very file, held open (by the name
+// where /proc is missing).
+Outcome copy_attributes(const Target& target, int copy)
 {
+    const Descriptor held(::openat(target.folder.get(), target.last.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    std::string original = "/proc/self/fd/" + std::to_string(held.get());
+    if (!held.is_open() || ::access(original.c_str(), F_OK) != 0)
+        original = target.path;
     const auto wanted =
         attribute_names([&](char* list, std::size_t size) { return ::listxattr(original.c_str(), list, size); });
     std::string value(1 << 16, '\0'); // the most a value may hold
@@ -322,7 +341,7 @@ Outcome copy_attributes(const std::string& original, int copy)
     return std::nullopt;
 }
 #else
-Outcome copy_attributes(const std::string&, int)
+Outcome copy_attributes(const Target&, int)
 {
     return std::nullopt;
 }
@@ -338,11 +357,12 @@ std::string copy_name(const std::string& path, int number)
     return path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
 }
 
-Outcome keep_copy(const std::string& path, std::string& kept_as)
+Outcome keep_copy(const Target& target, std::string& kept_as)
 {
     for (int number = 0; number < most_copies; ++number) {
-        kept_as = copy_name(path, number);
-        if (::link(path.c_str(), kept_as.c_str()) == 0)
+        kept_as = copy_name(target.path, number);
+        if (::linkat(target.folder.get(), target.last.c_str(), target.folder.get(),
+                copy_name(target.last, number).c_str(), 0) == 0)
             return std::nullopt;
         if (errno != EEXIST)
             return failed("keeping a copy as " + kept_as);
@@ -356,16 +376,18 @@ class TemporaryFile {
 public:
     // mode is what a new file asks for; the umask and the folder's default
     // ACL take their share, as they do for a shell's >.
-    TemporaryFile(const std::string& folder, mode_t mode)
+    TemporaryFile(const Target& target, mode_t mode) : target_(target)
     {
         for (int tries = 0; tries < 100 && !fd_.is_open(); ++tries) {
-            name_ = temporary_name(folder);
+            name_ = temporary_name();
             const SignalsHeld held;
-            fd_ = Descriptor(::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode));
+            fd_ = Descriptor(::openat(
+                folder(), name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, mode));
             error_ = errno;
-            if (fd_.is_open())
+            if (fd_.is_open()) {
+                temporary_folder.store(folder());
                 temporary_in_progress.store(name_.c_str());
-            else if (error_ != EEXIST)
+            } else if (error_ != EEXIST)
                 break;
         }
         created_ = fd_.is_open();
@@ -374,7 +396,7 @@ public:
     {
         if (created_ && !renamed_) {
             const SignalsHeld held;
-            ::unlink(name_.c_str());
+            ::unlinkat(folder(), name_.c_str(), 0);
             temporary_in_progress.store(nullptr);
         }
     }
@@ -386,19 +408,19 @@ public:
 
     // Gives the new file the owner, group, mode and extended attributes of
     // the one it replaces, before a byte of it is written.
-    Outcome take_rights_of(const std::string& original, const struct stat& info) const
+    Outcome take_rights_of(const struct stat& info) const
     {
         if (::fchown(fd_.get(), info.st_uid, info.st_gid) != 0)
             return failed("keeping the owner");
         // After the owner: a change of owner may clear the set-id bits.
         if (::fchmod(fd_.get(), info.st_mode & 07777) != 0)
             return failed("keeping the mode");
-        return copy_attributes(original, fd_.get());
+        return copy_attributes(target_, fd_.get());
     }
 
     // Writes content, makes it durable, keeps the old target when asked
-    // (keep_as then names the copy), and renames the file over target.
-    Outcome write_and_rename(std::string_view content, const std::string& target, std::string* keep_as = nullptr)
+    // (keep_as then names the copy), and renames the file over the target.
+    Outcome write_and_rename(std::string_view content, std::string* keep_as = nullptr)
     {
         // A mebibyte at a time, each handed to the disk at once: the
         // disk works while the rest is copied, and the sync waits for less.
@@ -415,23 +437,28 @@ public:
         if (!fd_.close())
             return failed("closing");
         if (keep_as != nullptr)
-            if (Outcome failure = keep_copy(target, *keep_as))
+            if (Outcome failure = keep_copy(target_, *keep_as))
                 return failure;
         {
             const SignalsHeld held;
-            if (::rename(name_.c_str(), target.c_str()) != 0)
+            if (::renameat(folder(), name_.c_str(), folder(), target_.last.c_str()) != 0)
                 return failed("renaming");
             renamed_ = true;
             temporary_in_progress.store(nullptr);
         }
         // The new name must last as well as the bytes.
-        const Descriptor folder(::open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!folder.is_open() || (::fsync(folder.get()) != 0 && errno != EINVAL))
+        if (::fsync(folder()) != 0 && errno != EINVAL)
             return failed("syncing the folder");
         return std::nullopt;
     }
 
 private:
+    int folder() const
+    {
+        return target_.folder.get();
+    }
+
+    const Target& target_;
     std::string name_;
     Descriptor fd_;
     int error_ = 0;
@@ -455,11 +482,12 @@ Outcome write_in_place(const std::string& target, std::string_view content)
     return std::nullopt;
 }
 
-// The last bytes of the file at path: enough to tell whose making it is.
-std::string last_bytes(const std::string& path)
+// The last bytes of the target: enough to tell whose making it is.
+std::string last_bytes(const Target& target)
 {
     constexpr off_t enough = 256;
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Descriptor file(
+        ::openat(target.folder.get(), target.last.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW));
     struct stat info;
     if (!file.is_open() || ::fstat(file.get(), &info) != 0)
         return {};
@@ -513,7 +541,9 @@ Outcome read_file(
 {
     std::fflush(stdout);
     std::string path;
-    if (Outcome refused = follow_links(name, path))
+    std::string last;
+    Descriptor folder;
+    if (Outcome refused = follow_links(name, path, folder, last))
         return reading_failed(name, *refused);
     const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0)));
     struct stat info;
@@ -537,19 +567,19 @@ Outcome check_writable(const std::string& name, TailTest written_here)
             return refused;
         if (target.in_place)
             return std::nullopt; // opened when written, as a shell's > would
-        const TemporaryFile probe(directory_of(target.path), 0600);
+        const TemporaryFile probe(target, 0600);
         if (!probe.created())
             return refusal(probe.error());
-        if (!target.exists || written_here == nullptr || written_here(last_bytes(target.path)))
+        if (!target.exists || written_here == nullptr || written_here(last_bytes(target)))
             return std::nullopt;
         // The file is the user's own and will be kept: under a name that fits.
-        std::string copy;
+        int number = 0;
         struct stat info;
-        for (int number = 0;
-             number < most_copies && ::lstat((copy = copy_name(target.path, number)).c_str(), &info) == 0;)
+        while (number < most_copies &&
+            ::fstatat(target.folder.get(), copy_name(target.last, number).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
             ++number;
-        if (copy.size() - (copy.rfind('/') + 1) > NAME_MAX)
-            return refusal("its copy " + copy + " would have too long a name");
+        if (copy_name(target.last, number).size() > NAME_MAX)
+            return refusal("its copy " + copy_name(target.path, number) + " would have too long a name");
         return std::nullopt;
     }());
 }
@@ -562,17 +592,17 @@ Outcome replace_file(const std::string& name, std::string_view content, TailTest
             return refused;
         if (target.in_place)
             return write_in_place(target.path, content);
-        TemporaryFile temp(directory_of(target.path), target.exists ? 0600 : 0666);
+        TemporaryFile temp(target, target.exists ? 0600 : 0666);
         if (!temp.created())
             return refusal(temp.error());
         if (target.exists)
-            if (Outcome failure = temp.take_rights_of(target.path, target.info))
+            if (Outcome failure = temp.take_rights_of(target.info))
                 return failure;
         // A file of the user's own is kept, not lost to a name that happens to
         // be an output's.
-        const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target.path));
+        const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target));
         std::string keep_as;
-        if (Outcome failure = temp.write_and_rename(content, target.path, keep ? &keep_as : nullptr))
+        if (Outcome failure = temp.write_and_rename(content, keep ? &keep_as : nullptr))
             return failure;
         if (kept_as != nullptr)
             *kept_as = keep_as;
@@ -592,7 +622,8 @@ Outcome update_file(
                 return refusal("it is not a regular file");
             // Opening for reading and writing asks the kernel whether a plain
             // open for writing would be allowed.
-            const Descriptor file(::open(target.path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+            const Descriptor file(::openat(
+                target.folder.get(), target.last.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW));
             struct stat original;
             if (!file.is_open() || ::fstat(file.get(), &original) != 0)
                 return refusal(errno);
@@ -601,7 +632,8 @@ Outcome update_file(
             // The file is replaced, never changed in place: when another run
             // replaced it while this one waited, the lock is on the old file.
             struct stat now;
-            if (::stat(target.path.c_str(), &now) != 0 || !same_inode(now, original))
+            if (::fstatat(target.folder.get(), target.last.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+                !same_inode(now, original))
                 continue;
 
             std::string current;
@@ -610,12 +642,12 @@ Outcome update_file(
             const std::optional<std::string> updated = change(current);
             if (!updated)
                 return std::nullopt;
-            TemporaryFile temp(directory_of(target.path), 0600);
+            TemporaryFile temp(target, 0600);
             if (!temp.created())
                 return refusal(temp.error());
-            if (Outcome failure = temp.take_rights_of(target.path, original))
+            if (Outcome failure = temp.take_rights_of(original))
                 return failure;
-            return temp.write_and_rename(*updated, target.path);
+            return temp.write_and_rename(*updated);
         }
     }());
 }
@@ -623,5 +655,5 @@ Outcome update_file(
 void remove_temporary_file_now()
 {
     if (const char* name = temporary_in_progress.load())
-        ::unlink(name);
+        ::unlinkat(temporary_folder.load(), name, 0);
 }

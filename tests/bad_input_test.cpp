@@ -254,6 +254,13 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             banner + "\nCan't write " + std::string(251, 'n') + ".qgo: its copy " + std::string(251, 'n') +
                 ".qgo~ would have too long a name\n",
             ""},
+        {"an output's folder replaced by a link between the check and the write",
+            {{"quogo.dic", cat}}, {"shelf/story.txt"}, "", true, "See shelf/story.qgo", "", {"shelf", "elsewhere"},
+            {}, false, {}, failing("swap"), {"elsewhere/story.qgo"},
+            [](const Sandbox& box) {
+                box.write("shelf/story.txt", "cat\n");
+                return true;
+            }},
         {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
             failing("folder")},

@@ -1,8 +1,11 @@
 // Loaded with LD_PRELOAD, makes one kind of call on the program's temporary
 // files fail with EIO after doing its work, as a failing disk would
 // (QUOGTRAN_FAIL=close, fsync or fsetxattr), makes the sync of a folder
-// fail (QUOGTRAN_FAIL=folder), or makes the creation of a temporary file
-// take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then.
+// fail (QUOGTRAN_FAIL=folder), makes the creation of a temporary file
+// take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then,
+// or, as the first new output's temporary file is made, moves the folder
+// shelf away and puts a link to the folder elsewhere in its place
+// (QUOGTRAN_FAIL=swap), as another program might between a check and a write.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,13 +78,41 @@ extern "C" int fsetxattr(int fd, const char* name, const void* value, size_t siz
     return -1;
 }
 
+namespace {
+
+void before_creating(const char* path, mode_t mode)
+{
+    static bool swapped = false;
+    if (wanted("swap") && !swapped && temporary(path) && mode == 0666) {
+        swapped = true;
+        ::rename("shelf", "shelf.old");
+        ::symlink("elsewhere", "shelf");
+    }
+}
+
+} // namespace
+
 extern "C" int open(const char* path, int flags, ...)
 {
     va_list more;
     va_start(more, flags);
     const auto mode = static_cast<mode_t>((flags & O_CREAT) != 0 ? va_arg(more, int) : 0);
     va_end(more);
+    before_creating(path, mode);
     const int fd = real<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+    if (wanted("slow") && temporary(path))
+        ::usleep(300000);
+    return fd;
+}
+
+extern "C" int openat(int folder, const char* path, int flags, ...)
+{
+    va_list more;
+    va_start(more, flags);
+    const auto mode = static_cast<mode_t>((flags & O_CREAT) != 0 ? va_arg(more, int) : 0);
+    va_end(more);
+    before_creating(path, mode);
+    const int fd = real<int (*)(int, const char*, int, ...)>("openat")(folder, path, flags, mode);
     if (wanted("slow") && temporary(path))
         ::usleep(300000);
     return fd;
