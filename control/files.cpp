@@ -404,6 +404,7 @@ public:
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool created() const { return created_; }
+    int descriptor() const { return fd_.get(); }
     int error() const { return error_; }
 
     // Gives the new file the owner, group, mode and extended attributes of
@@ -570,6 +571,9 @@ Outcome check_writable(const std::string& name, TailTest written_here)
         const TemporaryFile probe(target, 0600);
         if (!probe.created())
             return refusal(probe.error());
+        // What the replacement will give its file, asked of the probe.
+        if (target.exists && ::fchown(probe.descriptor(), target.info.st_uid, target.info.st_gid) != 0)
+            return refusal("its owner and group can't be kept");
         if (!target.exists || written_here == nullptr || written_here(last_bytes(target)))
             return std::nullopt;
         // The file is the user's own and will be kept: under a name that fits.
