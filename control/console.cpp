@@ -9,11 +9,19 @@
 #include <cstring>
 #include <ctime>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "control/failure.h"
 #include "control/terminal.h"
+
+int window_rows()
+{
+    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+    winsize size{};
+    return terminal && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
+}
 
 void put_text(std::string_view text)
 {

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "engine/memory.h"
+#include "control/memory.h"
 
 const std::uint64_t hashing::seed = [] {
     std::random_device device;

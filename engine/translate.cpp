@@ -6,9 +6,9 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "control/memory.h"
 #include "engine/engine.h"
 #include "engine/lookup.h"
-#include "engine/memory.h"
 #include "state/run_state.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "control/console.h"
 #include "control/failure.h"
 #include "control/files.h"
+#include "control/memory.h"
 #include "engine/engine.h"
-#include "engine/memory.h"
 #include "state/run_state.h"
 
 Preparation::Preparation(std::string& prepared) : prepared_(prepared) { }

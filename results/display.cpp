@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <cstring>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include "control/bytes.h"
 #include "control/console.h"
@@ -43,11 +41,8 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
 int lines_per_page()
 {
     constexpr int most = 20;
-    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
-    winsize size{};
-    if (!terminal || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0)
-        return most;
-    return std::clamp(size.ws_row - 2, 1, most);
+    const int rows = window_rows();
+    return rows == 0 ? most : std::clamp(rows - 2, 1, most);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "engine/memory.h"
+#include "control/memory.h"
 
 #include <cstdint>
 #include <sys/mman.h>

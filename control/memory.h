@@ -1,4 +1,5 @@
-// Large buffers made ready in one go. Private to the engine.
+// Large buffers made ready in one go: a hint to the system, kept here with
+// the other calls of the platform.
 #pragma once
 
 #include <algorithm>
