@@ -55,6 +55,24 @@ std::string big_dictionary()
 
 const std::string cat = "_cat_->~kat_";
 
+// 2,000 words holding _, each of another length, and a dictionary with
+// 900,000 underscores: searched a length at a time, as the span search once
+// was, they took seconds.
+std::string words_of_every_length()
+{
+    std::string text;
+    for (int n = 0; n < 2000; ++n)
+        text += "w" + std::string(static_cast<std::size_t>(n), 'x') + "_y ";
+    return text + "\n";
+}
+std::string many_underscores()
+{
+    std::string dict;
+    for (int n = 0; n < 300000; ++n)
+        dict += " _d" + std::to_string(n) + "_->~q" + std::to_string(n) + "_";
+    return dict + " _wxxx_y_->~found_";
+}
+
 // 100,000 entries whose 8-byte English words the hash that the index once
 // had, unkeyed and invertible, sends to one slot of its table, so that
 // building it took time in the square of their number.
@@ -265,6 +283,9 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
                 box.write("shelf/story.txt", "cat\n");
                 return true;
             }},
+        {"2,000 words holding _, each of another length, within 2 s of processor time",
+            {{"quogo.dic", many_underscores()}, {"story.txt", words_of_every_length()}}, {"story.txt"}, "", true,
+            "See story.qgo", " found ", {}, {}, false, {}, Sandbox::Options::first("ulimit -t 2; ")},
         {"a folder sync that fails", {{"quogo.dic", cat}, {"story.txt", "cat\n"}}, {"story.txt"}, "", false,
             "\nCan't write story.qgo: syncing the folder failed: Input/output error\n", "", {}, {}, false, {},
             failing("folder")},
