@@ -146,7 +146,8 @@ bool planted(int folder_fd, const struct stat& info)
 Outcome follow_links(const std::string& name, std::string& path, Descriptor& folder, std::string& last)
 {
     constexpr int most_links = 40;
-    constexpr int folder_flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    // A folder needs only to be passed through, not read, to be walked.
+    constexpr int folder_flags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
     std::vector<std::string> rest; // the components still to walk, the next last
     const auto walk_from = [&](const std::string& text) {
         if (text.starts_with('/')) {
@@ -206,8 +207,10 @@ Outcome follow_links(const std::string& name, std::string& path, Descriptor& fol
 bool folder_keeps_files(int folder)
 {
 #if defined(FS_IOC_GETFLAGS)
+    const Descriptor opened(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
     int flags = 0;
-    return ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    return opened.is_open() && ::ioctl(opened.get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+        (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
 #else
     (void)folder;
     return false;
@@ -448,7 +451,8 @@ public:
             temporary_in_progress.store(nullptr);
         }
         // The new name must last as well as the bytes.
-        if (::fsync(folder()) != 0 && errno != EINVAL)
+        const Descriptor opened(::openat(folder(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!opened.is_open() || (::fsync(opened.get()) != 0 && errno != EINVAL))
             return failed("syncing the folder");
         return std::nullopt;
     }

@@ -214,6 +214,12 @@ TEST(BadInput, EachEndsClearlyAndLosesNothing)
             {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "theirs"}}, {"story.txt"}, "", false,
             banner + "\nCan't write story.qgo: its owner and group can't be kept\n", "", {}, {}, false, {},
             Sandbox::Options::nobody(), {}, [](const Sandbox& box) { return ::chmod(box.path("story.qgo").c_str(), 0666) == 0; }},
+        {"an output in a folder under one that nobody may pass but not read, run as nobody",
+            {{"quogo.dic", cat}, {"shelf/open/story.txt", "cat\n"}}, {"shelf/open/story.txt"}, "", true,
+            "See shelf/open/story.qgo", "", {"shelf", "shelf/open"}, {}, false, {}, Sandbox::Options::nobody(), {},
+            [](const Sandbox& box) {
+                return ::chmod(box.path("shelf").c_str(), 0711) == 0 && ::chmod(box.path("shelf/open").c_str(), 0777) == 0;
+            }},
         {"read-only output, run as nobody", {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.htm", "old"}},
             {"story.txt"}, "", false, "\nCan't write story.htm: Permission denied\n", "", {}, {}, false, {},
             Sandbox::Options::nobody(), {"story.qgo"}},
