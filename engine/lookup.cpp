@@ -227,42 +227,27 @@ void WordTable::search_segments(std::string_view dict)
     });
 }
 
-void WordTable::search_spanning(std::string_view dict)
-{
-    // The word whose key is the bytes from start to end, found there first.
-    const auto answer = [&](std::uint64_t hash, std::size_t start, std::size_t end) {
-        const std::size_t number = table_.find(hashing::mix(hash), [&](std::size_t at) {
-            const Word& word = words_[at];
-            return word.spans && std::size_t{word.size} + 2 == end + 1 - start &&
-                text_of(word) == dict.substr(start + 1, word.size);
-        });
-        if (number != not_found_yet && words_[number].key_pos == not_found_yet)
-            words_[number].key_pos = start;
-    };
-    if (prefix_ == '_')
-        search_spanning_underscores(dict, answer);
-    else
-        search_spanning_lengths(dict, answer);
-}
-
-// A key '_' word '_' stands between two underscores with as many between
-// them as the word holds. So at each underscore of dict, one start is asked
-// for each number of underscores that the words hold, whatever their
-// lengths: the (k + 1)th underscore before, for words holding k. The bytes
-// from s to e hash as H(e + 1) - H(s) base^(e + 1 - s), which is
+// A key prefix word '_' starts at a prefix with as many prefixes between it
+// and its closing underscore as the word holds. So at each underscore of
+// dict, one start is asked for each number of prefixes that the words hold,
+// whatever their lengths: for words holding k, the (k + 1)th prefix before.
+// The bytes from s to e hash as H(e + 1) - H(s) base^(e + 1 - s), which is
 // base^(e + 1) (G(e + 1) - G(s)) with G(i) = H(i) base^-i: base is odd, so
 // it has an inverse modulo 2^64, and G of each start is kept as it passes.
-template <typename Answer> void WordTable::search_spanning_underscores(std::string_view dict, Answer answer)
+void WordTable::search_spanning(std::string_view dict)
 {
-    std::set<std::size_t> counts; // of the underscores in the words
+    // A word holding more prefixes than dict is nowhere in it.
+    const std::size_t most = count_of(dict, prefix_);
+    std::set<std::size_t> counts; // of the prefixes in the words
     for (const Word& word : words_)
-        if (word.spans)
-            counts.insert(static_cast<std::size_t>(
-                std::count(texts_.begin() + word.offset, texts_.begin() + word.offset + word.size, '_')));
+        if (const std::string_view text = text_of(word); word.spans && count_of(text, prefix_) < most)
+            counts.insert(count_of(text, prefix_));
+    if (counts.empty())
+        return;
     std::uint64_t inverse = base; // Newton's steps double the bits that are right
     for (int step = 0; step < 6; ++step)
         inverse *= 2 - base * inverse;
-    // The last underscores, each with G where it stands, enough for the most.
+    // The last prefixes, each with G where it stands, enough for the most.
     std::vector<std::pair<std::size_t, std::uint64_t>> starts(*counts.rbegin() + 1);
     std::size_t seen = 0;
     std::uint64_t h = 0;
@@ -273,52 +258,22 @@ template <typename Answer> void WordTable::search_spanning_underscores(std::stri
         h = rolled(h, dict[end]);
         power *= base;
         inverse_power *= inverse;
-        if (dict[end] != '_')
-            continue;
         for (const std::size_t count : counts) {
-            if (count + 1 > seen)
+            if (dict[end] != '_' || count + 1 > seen)
                 break;
-            const auto& [start, g_start] = starts[(seen - count - 1) % starts.size()];
-            answer(power * (h * inverse_power - g_start), start, end);
+            // The word whose key is the bytes from start to end, found there first.
+            const std::size_t start = starts[(seen - count - 1) % starts.size()].first;
+            const std::uint64_t g_start = starts[(seen - count - 1) % starts.size()].second;
+            const std::size_t number =
+                table_.find(hashing::mix(power * (h * inverse_power - g_start)), [&](std::size_t at) {
+                    const Word& word = words_[at];
+                    return word.spans && std::size_t{word.size} + 2 == end + 1 - start &&
+                        text_of(word) == dict.substr(start + 1, word.size);
+                });
+            if (number != not_found_yet && words_[number].key_pos == not_found_yet)
+                words_[number].key_pos = start;
         }
-        starts[seen++ % starts.size()] = {end, g_here};
-    }
-}
-
-// Any other key: at each underscore, one start for each length a key has.
-template <typename Answer> void WordTable::search_spanning_lengths(std::string_view dict, Answer answer)
-{
-    // The lengths the spanning words' keys have, and base to their powers.
-    std::set<std::size_t> lengths;
-    for (const Word& word : words_)
-        if (word.spans && word.size + std::size_t{2} <= dict.size()) // a longer key is nowhere in it
-            lengths.insert(word.size + 2);
-    if (lengths.empty())
-        return;
-    std::vector<std::pair<std::size_t, std::uint64_t>> powers;
-    std::uint64_t power = 1;
-    for (std::size_t length = 0; length <= *lengths.rbegin(); ++length, power *= base)
-        if (lengths.count(length) != 0)
-            powers.emplace_back(length, power);
-
-    // H of the last bytes, enough of them for the longest key.
-    std::size_t ring_size = 1;
-    while (ring_size <= *lengths.rbegin())
-        ring_size *= 2;
-    std::vector<std::uint64_t> ring(ring_size, 0);
-    const std::size_t mask = ring_size - 1;
-    std::uint64_t h = 0;
-    for (std::size_t end = 0; end < dict.size(); ++end) {
-        h = rolled(h, dict[end]);
-        ring[(end + 1) & mask] = h;
-        if (dict[end] != '_')
-            continue;
-        for (const auto& [length, power_of_length] : powers) {
-            if (length > end + 1)
-                break;
-            const std::size_t start = end + 1 - length;
-            if (dict[start] == prefix_)
-                answer(h - ring[start & mask] * power_of_length, start, end);
-        }
+        if (dict[end] == prefix_)
+            starts[seen++ % starts.size()] = {end, g_here};
     }
 }

@@ -314,8 +314,6 @@ private:
     }
     void search_segments(std::string_view dict);
     void search_spanning(std::string_view dict);
-    template <typename Answer> void search_spanning_underscores(std::string_view dict, Answer answer);
-    template <typename Answer> void search_spanning_lengths(std::string_view dict, Answer answer);
 
     char prefix_;
     std::vector<Word> words_;
