@@ -1,27 +1,15 @@
 #include "control/console.h"
 
 #include <atomic>
-#include <cerrno>
+#include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
+#include <thread>
 
 #include "control/failure.h"
 #include "control/terminal.h"
-
-int window_rows()
-{
-    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
-    winsize size{};
-    return terminal && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
-}
 
 void put_text(std::string_view text)
 {
@@ -59,12 +47,6 @@ namespace {
 // after a refused line: it is then taken to have ended.
 bool input_given_up = false;
 
-bool input_is_terminal()
-{
-    static const bool terminal = ::isatty(STDIN_FILENO) != 0;
-    return terminal;
-}
-
 // One byte of standard input, or EOF at its end. A terminal is read a byte
 // at a time straight from the descriptor, so that nothing typed ahead is
 // held in a buffer where the terminal cannot see it; anything else through
@@ -80,31 +62,18 @@ int read_byte()
             fail({"\nCan't read standard input\n"});
         return ch;
     }
-    unsigned char byte;
-    for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
-        if (got == 1)
-            return byte;
-        if (got == 0)
-            return EOF;
-        if (errno != EINTR)
-            fail({"\nCan't read standard input\n"});
-    }
+    const int byte = read_terminal_byte();
+    if (byte == read_failed)
+        fail({"\nCan't read standard input\n"});
+    return byte;
 }
 
-// One key press, and whatever else is already there: the rest of an escape
-// sequence or a UTF-8 character, whose bytes follow at once, and keys typed
-// ahead or pasted, which the user has not seen used. Bounded, so that a
-// flood of input cannot hold the wait.
+// One key press, and whatever else is already there (the rest of the key,
+// keys typed ahead or pasted), which the user has not seen used.
 int read_key()
 {
-    constexpr int same_press_ms = 10;
-    constexpr int most_bytes = 256;
     const int key = read_byte();
-    pollfd ready{STDIN_FILENO, POLLIN, 0};
-    for (int bytes = 1; bytes < most_bytes && ::poll(&ready, 1, same_press_ms) == 1; ++bytes)
-        read_byte();
-    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    drop_typed_ahead();
     return key;
 }
 
@@ -113,7 +82,8 @@ bool colour_wanted()
     static const bool wanted = [] {
         const char* no_colour = std::getenv("NO_COLOR");
         const char* term = std::getenv("TERM");
-        return (no_colour == nullptr || *no_colour == '\0') && (term == nullptr || std::strcmp(term, "dumb") != 0);
+        return (no_colour == nullptr || *no_colour == '\0') && (term == nullptr || std::strcmp(term, "dumb") != 0) &&
+            colour_possible();
     }();
     return wanted;
 }
@@ -183,8 +153,8 @@ bool wait_key(std::string_view prompt)
 void show_prompt_again_now()
 {
     const char* const bytes = prompt_bytes.load();
-    if (bytes != nullptr && ::isatty(STDOUT_FILENO))
-        (void)!::write(STDOUT_FILENO, bytes, prompt_size.load());
+    if (bytes != nullptr && output_is_terminal())
+        write_now({bytes, prompt_size.load()});
 }
 
 std::string attribute_escape(char code)
@@ -215,23 +185,18 @@ void reset_colour()
 
 void reset_colour_now()
 {
-    static constexpr char normal[] = "\x1b[0m";
     if (colour_on)
-        (void)!::write(STDOUT_FILENO, normal, sizeof normal - 1);
+        write_now("\x1b[0m");
 }
 
 void pause_ticks(int n)
 {
     // A sleep, not a busy loop: nobody is kept from the processor, and
     // nobody waits at all when the report goes to a file.
-    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
-    if (!terminal)
+    if (!output_is_terminal())
         return;
-    const long long nanoseconds = 5LL * n * n * n / 8;
-    const timespec pause{
-        static_cast<std::time_t>(nanoseconds / 1000000000), static_cast<long>(nanoseconds % 1000000000)};
     std::fflush(stdout);
-    ::nanosleep(&pause, nullptr);
+    std::this_thread::sleep_for(std::chrono::nanoseconds(5LL * n * n * n / 8));
 }
 
 void end_process(int status)

@@ -25,6 +25,30 @@
 
 #include "control/console.h"
 
+// Owns a file descriptor: closed when it goes, unless closed before.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) { }
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool is_open() const { return fd_ >= 0; }
+    // Takes other's descriptor, closing its own.
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    // Closes now, saying whether the close succeeded: a failed close may
+    // be the first news of a failed write.
+    bool close();
+
+private:
+    int fd_;
+};
+
 Descriptor::~Descriptor()
 {
     if (fd_ >= 0)
@@ -532,6 +556,11 @@ std::string file_version(const std::string& name)
             static_cast<long long>(info.st_ctim.tv_sec), static_cast<long long>(info.st_ctim.tv_nsec)})
         version += std::to_string(field) + ":";
     return version;
+}
+
+std::size_t file_name_start(std::string_view path)
+{
+    return path.rfind('/') + 1; // npos + 1 is 0
 }
 
 bool same_file(const std::string& first, const std::string& second)

@@ -8,38 +8,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "control/failure.h"
-
-// Owns a file descriptor: closed when it goes, unless closed before.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) { }
-    ~Descriptor();
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool is_open() const { return fd_ >= 0; }
-    // Takes other's descriptor, closing its own.
-    Descriptor& operator=(Descriptor&& other) noexcept
-    {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    // Closes now, saying whether the close succeeded: a failed close may
-    // be the first news of a failed write.
-    bool close();
-
-private:
-    int fd_;
-};
 
 // What tells the file called name apart from any other and from itself
 // changed: its device, inode, size and change times; empty when none is
 // there.
 std::string file_version(const std::string& name);
+
+// Where the file's own name begins in path: after its last folder separator.
+std::size_t file_name_start(std::string_view path);
 
 // True when both names lead to the same existing file.
 bool same_file(const std::string& first, const std::string& second);

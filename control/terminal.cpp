@@ -1,15 +1,21 @@
 // The one owner of the terminal's saved settings.
 #include "control/terminal.h"
 
+#include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "control/console.h"
 
 namespace {
 
@@ -134,4 +140,60 @@ void borrow_terminal_again_now()
     borrowed_for = 0;
     if (kind != 0)
         borrow(static_cast<Borrow>(kind - 1)); // the user may have changed settings meanwhile
+}
+
+bool input_is_terminal()
+{
+    static const bool terminal = ::isatty(STDIN_FILENO) != 0;
+    return terminal;
+}
+
+bool output_is_terminal()
+{
+    static const bool terminal = ::isatty(STDOUT_FILENO) != 0;
+    return terminal;
+}
+
+int window_rows()
+{
+    winsize size{};
+    return output_is_terminal() && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
+}
+
+// Straight from the descriptor, so that nothing typed ahead is held in a
+// buffer where the terminal cannot see it.
+int read_terminal_byte()
+{
+    unsigned char byte;
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+        if (got == 1)
+            return byte;
+        if (got == 0)
+            return EOF;
+        if (errno != EINTR)
+            return read_failed;
+    }
+}
+
+// The bytes of one key follow at once; a gap of 10 ms ends it.
+void drop_typed_ahead()
+{
+    constexpr int same_press_ms = 10;
+    constexpr int most_bytes = 256;
+    pollfd ready{STDIN_FILENO, POLLIN, 0};
+    for (int bytes = 1; bytes < most_bytes && ::poll(&ready, 1, same_press_ms) == 1; ++bytes)
+        if (read_terminal_byte() < 0)
+            break;
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+void write_now(std::string_view bytes)
+{
+    (void)!::write(STDOUT_FILENO, bytes.data(), bytes.size());
+}
+
+bool colour_possible()
+{
+    return true;
 }

@@ -1,3 +1,5 @@
+// The terminal (or console) as the platform gives it, in one place.
+//
 // The terminal is borrowed, never taken: its settings change only while the
 // program waits for a key or a typed line, and are put back exactly, on
 // every way out. Nothing here touches a terminal unless standard input is
@@ -36,3 +38,23 @@ public:
 // as it was borrowed before.
 bool give_terminal_back_now();
 void borrow_terminal_again_now();
+
+// Whether standard input, and standard output, are the terminal.
+bool input_is_terminal();
+bool output_is_terminal();
+
+// One byte typed at the terminal, EOF at the end of input, or read_failed.
+constexpr int read_failed = -2;
+int read_terminal_byte();
+
+// Drops, after a key, what else is already there: the rest of an escape
+// sequence or a UTF-8 character, and keys typed ahead or pasted. Bounded,
+// so that a flood of input cannot hold the wait.
+void drop_typed_ahead();
+
+// Writes bytes to standard output at once, unbuffered (async-signal-safe).
+void write_now(std::string_view bytes);
+
+// Whether colour escapes reach the terminal as colours, or standard output
+// is no terminal at all.
+bool colour_possible();

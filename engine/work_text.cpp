@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <filesystem>
 #include <utility>
 
 #include "control/bytes.h"
@@ -89,8 +88,9 @@ void take_input()
     run.input_version = file_version(run.in_name);
     Preparation preparation(run.work_text);
     read_input([&](std::string_view chunk) { preparation.append(chunk); },
-        [](bool regular, std::size_t) {
+        [](bool regular, std::size_t size) {
             run.input_read_anew = regular; // then read by each translation itself
+            run.input_size = size;
             return !regular;
         });
     preparation.finish();
@@ -101,8 +101,7 @@ PassText PassText::prepared_input()
 {
     PassText text(run.work_text);
     if (run.input_read_anew) {
-        std::error_code unknown;
-        text.size_ = static_cast<std::size_t>(std::filesystem::file_size(run.in_name, unknown));
+        text.size_ = run.input_size;
         text.from_file_ = true;
     }
     return text;

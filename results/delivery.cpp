@@ -16,9 +16,7 @@ std::string footer_text()
 
 OutputNames output_names(std::string_view input_name, bool untranslating)
 {
-    const std::size_t slash = input_name.rfind('/');
-    const std::size_t file_part = slash == std::string_view::npos ? 0 : slash + 1;
-    const std::size_t dot = input_name.find('.', file_part);
+    const std::size_t dot = input_name.find('.', file_name_start(input_name));
     const std::string base(input_name.substr(0, dot));
     return {base + (untranslating ? ".txt" : ".qgo"), base + ".htm"};
 }

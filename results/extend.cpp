@@ -107,7 +107,8 @@ std::string pair_refusal(const Pair& pair, const Group& group)
 std::string link_refusal(std::string_view link, const Group& group)
 {
     if (link.size() < 3 || link.front() != '|' || link.back() != ']' ||
-        link.substr(1, link.size() - 2).find_first_of("|]/") != std::string_view::npos)
+        link.substr(1, link.size() - 2).find_first_of("|]") != std::string_view::npos ||
+        file_name_start(link.substr(1, link.size() - 2)) != 0)
         return "type a link as |NAME], NAME a file of this folder";
     if (run.dict_text.find('|') != std::string::npos ||
         std::any_of(group.begin(), group.end(), [](const Addition& a) { return a.key.empty(); }))
@@ -210,7 +211,7 @@ std::string reason_not_to_extend()
         return "\n" + run.dict_name + " is not extended: " + end + "\n";
     if (run.earlier.empty())
         return {};
-    if (run.dict_name.find('/') != std::string::npos)
+    if (file_name_start(run.dict_name) != 0)
         return "\n" + run.dict_name +
             " is not extended: a dictionary reached by a link is, only when the link names it without /\n";
     if (!holds_entry(run.dict_text))
