@@ -1,10 +1,12 @@
 // The driver: start-up and the stages of a run in their fixed order.
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <string>
 
 #include "control/console.h"
 #include "control/driver.h"
+#include "control/failure.h"
 #include "control/files.h"
 #include "control/options.h"
 #include "control/signals.h"
@@ -75,4 +77,14 @@ void run_quogtran(int argc, const char* const* argv)
     if (!run.untranslate && extend_dictionary())
         translate_through_chain(load_first_dictionary());
     deliver_results();
+}
+
+void run_process(int argc, const char* const* argv)
+{
+    try {
+        run_quogtran(argc, argv);
+    } catch (const std::bad_alloc&) {
+        fail({"\nNot enough memory\n"});
+    }
+    end_process(exit_ok);
 }

@@ -25,7 +25,7 @@ int main(int argc, char** argv)
     for (const auto& input : inputs) {
         std::ifstream file(input, std::ios::binary);
         if (!file) {
-            std::fprintf(stderr, "cannot read %s\n", input.c_str());
+            std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
             return 1;
         }
         const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -8,7 +8,7 @@
 namespace {
 
 // The escapes are tested as they are written when no one asked for none.
-const bool colour_allowed = ::unsetenv("NO_COLOR") == 0 && ::setenv("TERM", "xterm", 1) == 0;
+const bool colour_allowed = (set_environment("NO_COLOR", nullptr), set_environment("TERM", "xterm"), true);
 
 TEST(FindText, FirstOccurrenceOrNotFound)
 {

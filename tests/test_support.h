@@ -3,22 +3,39 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+
+// A name under the temporary folder that no file has yet, most likely.
+inline std::filesystem::path fresh_temporary(const std::string& prefix)
+{
+    static std::mt19937_64 random{std::random_device{}()};
+    return std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+}
+
+// Sets (or, with nullptr, removes) an environment variable.
+inline void set_environment(const char* name, const char* value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value == nullptr ? "" : value);
+#else
+    value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
+#endif
+}
 
 // Makes the following reads of standard input return bytes, then end.
 inline void feed_stdin(const std::string& bytes)
 {
-    const std::string name =
-        (std::filesystem::temp_directory_path() / ("quogtran-stdin-" + std::to_string(::getpid()))).string();
+    const std::string name = fresh_temporary("quogtran-stdin-").string();
     std::ofstream(name, std::ios::binary) << bytes;
     ASSERT_NE(std::freopen(name.c_str(), "rb", stdin), nullptr);
-    std::filesystem::remove(name);
+    std::error_code open_on_windows; // where an open file stays until it is closed
+    std::filesystem::remove(name, open_on_windows);
 }
 
 inline void start_capture()
@@ -39,8 +56,9 @@ class ScratchDirectory {
 public:
     ScratchDirectory()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quogtran-unit-XXXXXX").string();
-        dir_ = ::mkdtemp(pattern.data());
+        do
+            dir_ = fresh_temporary("quogtran-unit-");
+        while (!std::filesystem::create_directory(dir_));
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);
     }

@@ -1,0 +1,415 @@
+// Files on Windows: names are UTF-8 in the program and UTF-16 at the
+// system. Text files are the system's own: outputs carry CR LF, and the
+// byte 0x1A ends a file being read. A replacement is written beside its file,
+// flushed, and moved over it in one step (ReplaceFileW keeps the old file's
+// attributes and security descriptor).
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <utility>
+#include <windows.h>
+
+#include "control/console.h"
+#include "control/files.h"
+
+namespace {
+
+std::wstring wide(const std::string& name)
+{
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
+    std::wstring converted(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), converted.data(), size);
+    return converted;
+}
+
+// The system's reason for error, without its closing full stop.
+std::string reason(DWORD error = ::GetLastError())
+{
+    char* text = nullptr;
+    const DWORD size =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+            nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string said = size > 0 ? std::string(text, size) : "error " + std::to_string(error);
+    ::LocalFree(text);
+    while (!said.empty() && (said.back() == '.' || said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
+        said.pop_back();
+    return said;
+}
+
+// Owns a handle: closed when it goes, unless closed before.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) { }
+    ~Handle() { close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(Handle&& other) noexcept
+    {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
+    HANDLE get() const { return handle_; }
+    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool close() { return !is_open() || ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)); }
+
+private:
+    HANDLE handle_;
+};
+
+constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
+{
+    return ::CreateFileW(name.c_str(), access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
+{
+    const Handle file(open_file(wide(name), 0));
+    return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
+}
+
+Failure refusal(const std::string& why)
+{
+    return {why, true, "opening"};
+}
+
+Failure failed(const std::string& step, DWORD error = ::GetLastError())
+{
+    return {step + " failed: " + reason(error), false, step};
+}
+
+Outcome writing_failed(const std::string& name, Outcome outcome)
+{
+    if (outcome)
+        outcome->line = "\nCan't write " + name + ": " + outcome->line + "\n";
+    return outcome;
+}
+
+bool write_all(HANDLE file, std::string_view bytes)
+{
+    DWORD written = 0;
+    for (; !bytes.empty(); bytes.remove_prefix(written))
+        if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20)), &written,
+                nullptr))
+            return false;
+    return true;
+}
+
+// Hands the bytes of file to take from where it stands, up to a 0x1A when
+// text_end. Running out of memory in take fails with ENOMEM.
+Outcome read_chunks(HANDLE file, const std::function<void(std::string_view)>& take, bool text_end = true)
+{
+    try {
+        std::string chunk(1 << 16, '\0');
+        for (;;) {
+            DWORD got = 0;
+            if (!::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
+                return ::GetLastError() == ERROR_BROKEN_PIPE ? std::nullopt : Outcome(failed("reading"));
+            const std::string_view bytes(chunk.data(), got);
+            const std::size_t end = text_end ? bytes.find('\x1a') : std::string_view::npos;
+            take(bytes.substr(0, end));
+            if (got == 0 || end != std::string_view::npos)
+                return std::nullopt;
+        }
+    } catch (const std::exception&) {
+        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
+    }
+}
+
+// Where writing a name puts the bytes: the one decision that both the check
+// and the write take.
+struct Target {
+    std::wstring name;
+    std::wstring folder;   // the name's folder part, with its separator
+    bool in_place = false; // a device or pipe, written where it is
+    bool exists = false;   // else a regular file, there now or not yet
+};
+
+Outcome classify(const std::string& name, Target& target)
+{
+    target.name = wide(name);
+    target.folder = wide(name.substr(0, file_name_start(name)));
+    const DWORD attributes = ::GetFileAttributesW(target.name.c_str());
+    if (file_name_start(name) == name.size() ||
+        (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+        return refusal("Is a directory");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return refusal(reason(ERROR_ACCESS_DENIED));
+    // Asked by opening it for writing, without truncating, so that the
+    // answer is the system's own.
+    const Handle file(open_file(target.name, GENERIC_WRITE));
+    target.exists = file.is_open();
+    target.in_place = file.is_open() && ::GetFileType(file.get()) != FILE_TYPE_DISK;
+    if (!file.is_open() && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return refusal(reason());
+    return std::nullopt;
+}
+
+// The one temporary file that may exist at a time, for the Ctrl-C handler.
+wchar_t temporary_in_progress[MAX_PATH * 4];
+std::atomic<bool> temporary_exists{false};
+
+// A temporary file beside the file it will replace, removed when it goes
+// out of scope unless it was moved into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const Target& target) : target_(target)
+    {
+        static std::mt19937_64 random{std::random_device{}()};
+        for (int tries = 0; tries < 100 && !file_.is_open(); ++tries) {
+            name_ = target.folder + L".quogtran-" + std::to_wstring(random() % 1000000000);
+            file_ = Handle(open_file(name_, GENERIC_WRITE, CREATE_NEW, 0));
+            error_ = ::GetLastError();
+            if (!file_.is_open() && error_ != ERROR_FILE_EXISTS)
+                break;
+        }
+        if (file_.is_open() && name_.size() < std::size(temporary_in_progress)) {
+            name_.copy(temporary_in_progress, name_.size());
+            temporary_in_progress[name_.size()] = L'\0';
+            temporary_exists.store(true);
+        }
+    }
+    ~TemporaryFile()
+    {
+        file_.close();
+        if (!moved_ && temporary_exists.exchange(false))
+            ::DeleteFileW(name_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool created() const { return file_.is_open(); }
+    DWORD error() const { return error_; }
+
+    // Writes content, makes it durable, keeps the old target when asked
+    // (keep_as then names the copy), and moves the file over the target.
+    Outcome write_and_move(std::string_view content, const std::string& name, std::string* keep_as = nullptr)
+    {
+        if (!write_all(file_.get(), content))
+            return failed("writing");
+        if (!::FlushFileBuffers(file_.get()))
+            return failed("syncing");
+        if (!file_.close())
+            return failed("closing");
+        if (keep_as != nullptr)
+            if (Outcome failure = keep_copy(name, *keep_as))
+                return failure;
+        const bool moved = target_.exists
+            ? ::ReplaceFileW(target_.name.c_str(), name_.c_str(), nullptr, 0, nullptr, nullptr)
+            : ::MoveFileExW(name_.c_str(), target_.name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        if (!moved)
+            return failed("renaming");
+        moved_ = true;
+        temporary_exists.store(false);
+        return std::nullopt;
+    }
+
+private:
+    // Copies the target to the first free name of NAME~, NAME.~1~ and so on:
+    // a copy never goes over a file.
+    Outcome keep_copy(const std::string& name, std::string& kept_as) const
+    {
+        for (int number = 0; number < 1000; ++number) {
+            kept_as = name + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
+            if (::CopyFileW(target_.name.c_str(), wide(kept_as).c_str(), TRUE))
+                return std::nullopt;
+            if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS &&
+                ::GetLastError() != ERROR_ACCESS_DENIED)
+                return failed("keeping a copy as " + kept_as);
+        }
+        return failed("keeping a copy", ERROR_FILE_EXISTS);
+    }
+
+    const Target& target_;
+    std::wstring name_;
+    Handle file_;
+    DWORD error_ = 0;
+    bool moved_ = false;
+};
+
+// The text with each LF as CR LF, as a text file is written here.
+std::string with_crlf(std::string_view text)
+{
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 16);
+    for (const char ch : text) {
+        if (ch == '\n')
+            converted.push_back('\r');
+        converted.push_back(ch);
+    }
+    return converted;
+}
+
+// The last bytes of the target as a text file reads: enough to tell whose
+// making it is.
+std::string last_bytes(const Target& target)
+{
+    const Handle file(open_file(target.name, GENERIC_READ));
+    LARGE_INTEGER size{};
+    if (!file.is_open() || !::GetFileSizeEx(file.get(), &size))
+        return {};
+    LARGE_INTEGER from{};
+    from.QuadPart = std::max<LONGLONG>(0, size.QuadPart - 256);
+    std::string tail;
+    if (!::SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN) ||
+        read_chunks(
+            file.get(), [&](std::string_view chunk) { tail.append(chunk); }, false))
+        return {};
+    std::string text;
+    for (std::size_t at = 0; at < tail.size(); ++at)
+        if (tail[at] != '\r' || at + 1 == tail.size() || tail[at + 1] != '\n')
+            text.push_back(tail[at]);
+    return text;
+}
+
+// Takes the exclusive lock on file, saying so when another program holds it.
+Outcome lock(HANDLE file, const std::string& name)
+{
+    OVERLAPPED whole{};
+    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))
+        return std::nullopt;
+    put_text("\nWaiting for " + name + ", which another program is changing ...\n");
+    std::fflush(stdout);
+    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
+        return failed("locking");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::size_t file_name_start(std::string_view path)
+{
+    return path.find_last_of("/\\:") + 1; // npos + 1 is 0
+}
+
+std::string file_version(const std::string& name)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!identify(name, info))
+        return {};
+    std::string version;
+    for (const DWORD field : {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.nFileSizeHigh,
+             info.nFileSizeLow, info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime})
+        version += std::to_string(field) + ":";
+    return version;
+}
+
+bool same_file(const std::string& first, const std::string& second)
+{
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    return identify(first, a) && identify(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+        a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+Outcome read_file(
+    const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
+{
+    std::fflush(stdout);
+    const DWORD attributes = ::GetFileAttributesW(wide(name).c_str());
+    const Handle file(open_file(wide(name), GENERIC_READ));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return Failure{"\nCan't open " + name + ": Is a directory\n", true, "opening"};
+    if (!file.is_open())
+        return Failure{"\nCan't open " + name + ": " + reason() + "\n", true, "opening"};
+    const bool regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+    if (regular_only && !regular)
+        return Failure{"\nCan't open " + name + ": not a regular file\n", true, "opening"};
+    LARGE_INTEGER size{};
+    if (start && !start(regular, regular && ::GetFileSizeEx(file.get(), &size) ? size.QuadPart : 0))
+        return std::nullopt;
+    if (Outcome failure = read_chunks(file.get(), take))
+        return Failure{failure->error == ENOMEM ? "\nNot enough memory to read " + name + "\n"
+                                                : "\nCan't read " + name + ": " + failure->line + "\n",
+            true, "reading", failure->error};
+    return std::nullopt;
+}
+
+Outcome check_writable(const std::string& name, TailTest)
+{
+    return writing_failed(name, [&]() -> Outcome {
+        Target target;
+        if (Outcome refused = classify(name, target))
+            return refused;
+        if (target.in_place)
+            return std::nullopt;
+        const TemporaryFile probe(target);
+        if (!probe.created())
+            return refusal(reason(probe.error()));
+        return std::nullopt;
+    }());
+}
+
+Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string* kept_as)
+{
+    return writing_failed(name, [&]() -> Outcome {
+        Target target;
+        if (Outcome refused = classify(name, target))
+            return refused;
+        const std::string text = with_crlf(content);
+        if (target.in_place) {
+            const Handle file(open_file(target.name, GENERIC_WRITE));
+            return !file.is_open() ? refusal(reason()) : write_all(file.get(), text) ? Outcome() : failed("writing");
+        }
+        TemporaryFile temp(target);
+        if (!temp.created())
+            return refusal(reason(temp.error()));
+        // A file of the user's own is kept, not lost to a name that happens to
+        // be an output's.
+        const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target));
+        std::string keep_as;
+        if (Outcome failure = temp.write_and_move(text, name, keep ? &keep_as : nullptr))
+            return failure;
+        if (kept_as != nullptr)
+            *kept_as = keep_as;
+        return std::nullopt;
+    }());
+}
+
+Outcome update_file(
+    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change)
+{
+    return writing_failed(name, [&]() -> Outcome {
+        for (;;) {
+            Target target;
+            if (Outcome refused = classify(name, target))
+                return refused;
+            if (target.in_place || !target.exists)
+                return refusal(target.in_place ? "it is not a regular file" : reason(ERROR_FILE_NOT_FOUND));
+            const Handle file(open_file(target.name, GENERIC_READ | GENERIC_WRITE));
+            BY_HANDLE_FILE_INFORMATION original;
+            if (!file.is_open() || !::GetFileInformationByHandle(file.get(), &original))
+                return refusal(reason());
+            if (Outcome failure = lock(file.get(), name))
+                return failure;
+            // The file is replaced, never changed in place: when another run
+            // replaced it while this one waited, the lock is on the old file.
+            BY_HANDLE_FILE_INFORMATION now;
+            if (!identify(name, now) || now.nFileIndexHigh != original.nFileIndexHigh ||
+                now.nFileIndexLow != original.nFileIndexLow)
+                continue;
+
+            std::string current;
+            if (Outcome failure = read_chunks(
+                    file.get(), [&](std::string_view chunk) { current.append(chunk); }, false))
+                return failure;
+            // What follows a 0x1A is never read, and stays after the change.
+            const std::size_t end = std::min(current.find('\x1a'), current.size());
+            const std::optional<std::string> updated = change(current.substr(0, end));
+            if (!updated)
+                return std::nullopt;
+            TemporaryFile temp(target);
+            if (!temp.created())
+                return refusal(reason(temp.error()));
+            return temp.write_and_move(*updated + current.substr(end), name);
+        }
+    }());
+}
+
+void remove_temporary_file_now()
+{
+    if (temporary_exists.exchange(false))
+        ::DeleteFileW(temporary_in_progress);
+}

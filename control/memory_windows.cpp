@@ -1,0 +1,4 @@
+#include "control/memory.h"
+
+// Windows maps memory as it is touched, and is asked nothing.
+void map_now(void*, std::size_t) { }
