@@ -129,8 +129,10 @@ struct Target {
 
 Outcome classify(const std::string& name, Target& target)
 {
-    target.name = wide(name);
-    target.folder = wide(name.substr(0, file_name_start(name)));
+    // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
+    target.name.resize(MAX_PATH * 4);
+    target.name.resize(::GetFullPathNameW(wide(name).c_str(), MAX_PATH * 4, target.name.data(), nullptr));
+    target.folder = target.name.substr(0, target.name.find_last_of(L"\\/") + 1);
     const DWORD attributes = ::GetFileAttributesW(target.name.c_str());
     if (file_name_start(name) == name.size() ||
         (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
