@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <utility>
 #include <windows.h>
@@ -18,24 +19,17 @@ namespace {
 
 std::wstring wide(const std::string& name)
 {
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-    std::wstring converted(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), converted.data(), size);
-    return converted;
+    return std::filesystem::path(std::u8string(name.begin(), name.end())).wstring();
 }
 
 // The system's reason for error, without its closing full stop.
 std::string reason(DWORD error = ::GetLastError())
 {
-    char* text = nullptr;
-    const DWORD size =
-        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-            nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string said = size > 0 ? std::string(text, size) : "error " + std::to_string(error);
-    ::LocalFree(text);
-    while (!said.empty() && (said.back() == '.' || said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
-        said.pop_back();
-    return said;
+    char text[512];
+    const std::string said(text,
+        ::FormatMessageA(
+            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text, nullptr));
+    return said.empty() ? "error " + std::to_string(error) : said.substr(0, said.find_last_not_of(". \r\n") + 1);
 }
 
 // Owns a handle: closed when it goes, unless closed before.
@@ -44,11 +38,7 @@ public:
     explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) { }
     ~Handle() { close(); }
     Handle(const Handle&) = delete;
-    Handle& operator=(Handle&& other) noexcept
-    {
-        std::swap(handle_, other.handle_);
-        return *this;
-    }
+    Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
     bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
     bool close() { return !is_open() || ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)); }
@@ -150,33 +140,21 @@ Outcome classify(const std::string& name, Target& target)
 }
 
 // The one temporary file that may exist at a time, for the Ctrl-C handler.
-wchar_t temporary_in_progress[MAX_PATH * 4];
-std::atomic<bool> temporary_exists{false};
+std::atomic<const wchar_t*> temporary_in_progress{nullptr};
 
 // A temporary file beside the file it will replace, removed when it goes
 // out of scope unless it was moved into place.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const Target& target) : target_(target)
+    explicit TemporaryFile(const Target& target) : target_(target), file_(create())
     {
-        static std::mt19937_64 random{std::random_device{}()};
-        for (int tries = 0; tries < 100 && !file_.is_open(); ++tries) {
-            name_ = target.folder + L".quogtran-" + std::to_wstring(random() % 1000000000);
-            file_ = Handle(open_file(name_, GENERIC_WRITE, CREATE_NEW, 0));
-            error_ = ::GetLastError();
-            if (!file_.is_open() && error_ != ERROR_FILE_EXISTS)
-                break;
-        }
-        if (file_.is_open() && name_.size() < std::size(temporary_in_progress)) {
-            name_.copy(temporary_in_progress, name_.size());
-            temporary_in_progress[name_.size()] = L'\0';
-            temporary_exists.store(true);
-        }
+        if (file_.is_open())
+            temporary_in_progress.store(name_.c_str());
     }
     ~TemporaryFile()
     {
         file_.close();
-        if (!moved_ && temporary_exists.exchange(false))
+        if (temporary_in_progress.exchange(nullptr) != nullptr)
             ::DeleteFileW(name_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -203,12 +181,24 @@ public:
             : ::MoveFileExW(name_.c_str(), target_.name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
         if (!moved)
             return failed("renaming");
-        moved_ = true;
-        temporary_exists.store(false);
+        temporary_in_progress.store(nullptr);
         return std::nullopt;
     }
 
 private:
+    // A new file of a name that no file has: .quogtran- and a random number.
+    HANDLE create()
+    {
+        static std::mt19937_64 random{std::random_device{}()};
+        for (int tries = 0; tries < 100; ++tries) {
+            name_ = target_.folder + L".quogtran-" + std::to_wstring(random() % 1000000000);
+            const HANDLE file = open_file(name_, GENERIC_WRITE, CREATE_NEW, 0);
+            if (file != INVALID_HANDLE_VALUE || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
+                return file;
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+
     // Copies the target to the first free name of NAME~, NAME.~1~ and so on:
     // a copy never goes over a file.
     Outcome keep_copy(const std::string& name, std::string& kept_as) const
@@ -226,9 +216,8 @@ private:
 
     const Target& target_;
     std::wstring name_;
-    Handle file_;
     DWORD error_ = 0;
-    bool moved_ = false;
+    Handle file_;
 };
 
 // The text with each LF as CR LF, as a text file is written here.
@@ -249,21 +238,17 @@ std::string with_crlf(std::string_view text)
 std::string last_bytes(const Target& target)
 {
     const Handle file(open_file(target.name, GENERIC_READ));
+    std::string tail(256, '\0');
     LARGE_INTEGER size{};
-    if (!file.is_open() || !::GetFileSizeEx(file.get(), &size))
+    DWORD got = 0;
+    if (!::GetFileSizeEx(file.get(), &size) ||
+        !::SetFilePointerEx(
+            file.get(), LARGE_INTEGER{.QuadPart = std::max<LONGLONG>(0, size.QuadPart - 256)}, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.get(), tail.data(), 256, &got, nullptr))
         return {};
-    LARGE_INTEGER from{};
-    from.QuadPart = std::max<LONGLONG>(0, size.QuadPart - 256);
-    std::string tail;
-    if (!::SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN) ||
-        read_chunks(
-            file.get(), [&](std::string_view chunk) { tail.append(chunk); }, false))
-        return {};
-    std::string text;
-    for (std::size_t at = 0; at < tail.size(); ++at)
-        if (tail[at] != '\r' || at + 1 == tail.size() || tail[at + 1] != '\n')
-            text.push_back(tail[at]);
-    return text;
+    tail.resize(got);
+    std::erase(tail, '\r');
+    return tail;
 }
 
 // Takes the exclusive lock on file, saying so when another program holds it.
@@ -310,10 +295,7 @@ Outcome read_file(
     const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
 {
     std::fflush(stdout);
-    const DWORD attributes = ::GetFileAttributesW(wide(name).c_str());
     const Handle file(open_file(wide(name), GENERIC_READ));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return Failure{"\nCan't open " + name + ": Is a directory\n", true, "opening"};
     if (!file.is_open())
         return Failure{"\nCan't open " + name + ": " + reason() + "\n", true, "opening"};
     const bool regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
@@ -412,6 +394,6 @@ Outcome update_file(
 
 void remove_temporary_file_now()
 {
-    if (temporary_exists.exchange(false))
-        ::DeleteFileW(temporary_in_progress);
+    if (const wchar_t* name = temporary_in_progress.exchange(nullptr))
+        ::DeleteFileW(name);
 }

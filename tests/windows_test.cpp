@@ -58,6 +58,7 @@ struct Case {
     std::string output_name; // UTF-8: its bytes must be expected_output
     std::string expected_output;
     std::string expected_dict;
+    bool twice = false; // run again: its own outputs are replaced, no copy kept
 };
 
 TEST(Windows, TextFilesNamesAndRights)
@@ -74,6 +75,8 @@ TEST(Windows, TextFilesNamesAndRights)
             dictionary},
         {"0x1A ends a dictionary: the link after it is never followed", "story.txt", "dog",
             dictionary + "\x1a|gone.dic]", "", false, 0, "story.qgo", "dogg " + footer, dictionary + "\x1a|gone.dic]"},
+        {"a second run keeps no copy of the first one's output", "story.txt", "cat", dictionary, "", false, 0,
+            "story.qgo", "kat " + footer, dictionary, true},
         {"a UTF-8 name",
             "r\xc3\xa9"
             "cit.txt",
@@ -99,6 +102,10 @@ TEST(Windows, TextFilesNamesAndRights)
         }
         std::string shown;
         EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown), c.status) << shown;
+        if (c.twice) {
+            EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown), c.status) << shown;
+        }
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(c.output_name + "~")));
         EXPECT_EQ(read(std::filesystem::u8path(c.output_name)), c.expected_output);
         EXPECT_EQ(read("quogo.dic"), c.expected_dict);
         if (c.read_only_output) {
