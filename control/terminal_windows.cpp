@@ -9,15 +9,8 @@
 
 namespace {
 
-HANDLE input()
-{
-    return ::GetStdHandle(STD_INPUT_HANDLE);
-}
-
-HANDLE output()
-{
-    return ::GetStdHandle(STD_OUTPUT_HANDLE);
-}
+const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
 
 bool is_console(HANDLE handle)
 {
@@ -32,13 +25,13 @@ volatile LONG borrowed = 0; // 1 while the modes are the program's
 
 bool terminal_is_ours_to_borrow()
 {
-    static const bool ours = is_console(input()) && (is_console(output()) || ::GetFileType(output()) == FILE_TYPE_DISK);
+    static const bool ours = is_console(input) && (is_console(output) || ::GetFileType(output) == FILE_TYPE_DISK);
     return ours;
 }
 
 void show_on_terminal(std::string_view text)
 {
-    static const HANDLE console = terminal_is_ours_to_borrow() && !is_console(output())
+    static const HANDLE console = terminal_is_ours_to_borrow() && !is_console(output)
         ? ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
         : INVALID_HANDLE_VALUE;
     DWORD written = 0;
@@ -49,7 +42,7 @@ void show_on_terminal(std::string_view text)
 BorrowedTerminal::BorrowedTerminal(Borrow kind)
 {
     DWORD mode = 0;
-    if (!terminal_is_ours_to_borrow() || !::GetConsoleMode(input(), &mode))
+    if (!terminal_is_ours_to_borrow() || !::GetConsoleMode(input, &mode))
         return;
     constexpr DWORD line_modes = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
     // Ctrl-C stays a signal either way, as ISIG does on a terminal.
@@ -58,7 +51,7 @@ BorrowedTerminal::BorrowedTerminal(Borrow kind)
         return;
     user_mode = mode;
     borrowed = 1; // before the change: Ctrl-C may come
-    if (!::SetConsoleMode(input(), wanted))
+    if (!::SetConsoleMode(input, wanted))
         borrowed = 0;
 }
 
@@ -72,7 +65,7 @@ bool give_terminal_back_now()
 {
     if (borrowed == 0)
         return false;
-    ::SetConsoleMode(input(), user_mode);
+    ::SetConsoleMode(input, user_mode);
     return true;
 }
 
@@ -80,20 +73,20 @@ void borrow_terminal_again_now() { } // a Windows console program is never stopp
 
 bool input_is_terminal()
 {
-    static const bool console = is_console(input());
+    static const bool console = is_console(input);
     return console;
 }
 
 bool output_is_terminal()
 {
-    static const bool console = is_console(output());
+    static const bool console = is_console(output);
     return console;
 }
 
 int window_rows()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    return output_is_terminal() && ::GetConsoleScreenBufferInfo(output(), &info)
+    return output_is_terminal() && ::GetConsoleScreenBufferInfo(output, &info)
         ? info.srWindow.Bottom - info.srWindow.Top + 1
         : 0;
 }
@@ -103,11 +96,11 @@ int window_rows()
 int read_terminal_byte()
 {
     DWORD mode = 0;
-    const bool lines = ::GetConsoleMode(input(), &mode) && (mode & ENABLE_LINE_INPUT) != 0;
+    const bool lines = ::GetConsoleMode(input, &mode) && (mode & ENABLE_LINE_INPUT) != 0;
     for (;;) {
         unsigned char byte = 0;
         DWORD got = 0;
-        if (!::ReadFile(input(), &byte, 1, &got, nullptr))
+        if (!::ReadFile(input, &byte, 1, &got, nullptr))
             return ::GetLastError() == ERROR_BROKEN_PIPE ? EOF : read_failed;
         if (got == 0 || (lines && byte == 0x1a))
             return EOF;
@@ -118,13 +111,13 @@ int read_terminal_byte()
 
 void drop_typed_ahead()
 {
-    ::FlushConsoleInputBuffer(input());
+    ::FlushConsoleInputBuffer(input);
 }
 
 void write_now(std::string_view bytes)
 {
     DWORD written = 0;
-    ::WriteFile(output(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 // On a console, only once it takes escapes (virtual terminal processing,
@@ -132,5 +125,5 @@ void write_now(std::string_view bytes)
 bool colour_possible()
 {
     DWORD mode = 0;
-    return !::GetConsoleMode(output(), &mode) || (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+    return !::GetConsoleMode(output, &mode) || (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
