@@ -11,19 +11,17 @@
 
 namespace {
 
-UINT user_input_page = 0;
-UINT user_output_page = 0;
+// What the user had; without a console, every call here fails and changes
+// nothing.
+const UINT user_input_page = ::GetConsoleCP();
+const UINT user_output_page = ::GetConsoleOutputCP();
 DWORD user_output_mode = 0;
-bool output_mode_changed = false;
 
 void give_console_back()
 {
-    if (user_input_page != 0)
-        ::SetConsoleCP(user_input_page);
-    if (user_output_page != 0)
-        ::SetConsoleOutputCP(user_output_page);
-    if (output_mode_changed)
-        ::SetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), user_output_mode);
+    ::SetConsoleCP(user_input_page);
+    ::SetConsoleOutputCP(user_output_page);
+    ::SetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), user_output_mode);
 }
 
 // Runs on a thread of its own while the run goes on: tidies up and ends the
@@ -42,14 +40,10 @@ BOOL WINAPI tidy_up_and_end(DWORD)
 void guard_process()
 {
     const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    user_input_page = ::GetConsoleCP();
-    user_output_page = ::GetConsoleOutputCP();
-    output_mode_changed = ::GetConsoleMode(output, &user_output_mode) &&
+    if (::GetConsoleMode(output, &user_output_mode))
         ::SetConsoleMode(output, user_output_mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-    if (user_input_page != 0)
-        ::SetConsoleCP(CP_UTF8);
-    if (user_output_page != 0)
-        ::SetConsoleOutputCP(CP_UTF8);
+    ::SetConsoleCP(CP_UTF8);
+    ::SetConsoleOutputCP(CP_UTF8);
     std::atexit(give_console_back);
     ::SetConsoleCtrlHandler(tidy_up_and_end, TRUE);
 }

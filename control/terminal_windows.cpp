@@ -44,6 +44,8 @@ BorrowedTerminal::BorrowedTerminal(Borrow kind)
     DWORD mode = 0;
     if (!terminal_is_ours_to_borrow() || !::GetConsoleMode(input, &mode))
         return;
+    if (kind == Borrow::key)
+        ::FlushConsoleInputBuffer(input); // keys typed ahead were typed before the prompt
     constexpr DWORD line_modes = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
     // Ctrl-C stays a signal either way, as ISIG does on a terminal.
     const DWORD wanted = (kind == Borrow::key ? mode & ~line_modes : mode | line_modes) | ENABLE_PROCESSED_INPUT;
@@ -73,14 +75,12 @@ void borrow_terminal_again_now() { } // a Windows console program is never stopp
 
 bool input_is_terminal()
 {
-    static const bool console = is_console(input);
-    return console;
+    return is_console(input);
 }
 
 bool output_is_terminal()
 {
-    static const bool console = is_console(output);
-    return console;
+    return is_console(output);
 }
 
 int window_rows()

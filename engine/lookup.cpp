@@ -240,8 +240,10 @@ void WordTable::search_spanning(std::string_view dict)
     const std::size_t most = count_of(dict, prefix_);
     std::set<std::size_t> counts; // of the prefixes in the words
     for (const Word& word : words_)
-        if (const std::string_view text = text_of(word); word.spans && count_of(text, prefix_) < most)
-            counts.insert(count_of(text, prefix_));
+        if (const std::string_view text = text_of(word); word.spans)
+            if (const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), prefix_));
+                count < most)
+                counts.insert(count);
     if (counts.empty())
         return;
     std::uint64_t inverse = base; // Newton's steps double the bits that are right
@@ -258,8 +260,13 @@ void WordTable::search_spanning(std::string_view dict)
         h = rolled(h, dict[end]);
         power *= base;
         inverse_power *= inverse;
+        if (dict[end] != '_') {
+            if (dict[end] == prefix_)
+                starts[seen++ % starts.size()] = {end, g_here};
+            continue;
+        }
         for (const std::size_t count : counts) {
-            if (dict[end] != '_' || count + 1 > seen)
+            if (count + 1 > seen)
                 break;
             // The word whose key is the bytes from start to end, found there first.
             const std::size_t start = starts[(seen - count - 1) % starts.size()].first;
@@ -273,7 +280,7 @@ void WordTable::search_spanning(std::string_view dict)
             if (number != not_found_yet && words_[number].key_pos == not_found_yet)
                 words_[number].key_pos = start;
         }
-        if (dict[end] == prefix_)
+        if (prefix_ == '_') // an underscore that ends a key may start the next
             starts[seen++ % starts.size()] = {end, g_here};
     }
 }
