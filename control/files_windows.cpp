@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <utility>
 #include <windows.h>
@@ -32,32 +33,21 @@ std::string reason(DWORD error = ::GetLastError())
     return said.empty() ? "error " + std::to_string(error) : said.substr(0, said.find_last_not_of(". \r\n") + 1);
 }
 
-// Owns a handle: closed when it goes, unless closed before.
-class Handle {
-public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) { }
-    ~Handle() { close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool close() { return !is_open() || ::CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)); }
-
-private:
-    HANDLE handle_;
-};
+// Owns an open file: closed when it goes; empty when the open failed.
+using Handle = std::unique_ptr<void, decltype([](HANDLE file) { ::CloseHandle(file); })>;
 
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-HANDLE open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
+Handle open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
 {
-    return ::CreateFileW(name.c_str(), access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileW(name.c_str(), access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return Handle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
 bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
 {
-    const Handle file(open_file(wide(name), 0));
-    return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
+    const Handle file = open_file(wide(name), 0);
+    return file && ::GetFileInformationByHandle(file.get(), &info);
 }
 
 Failure refusal(const std::string& why)
@@ -124,17 +114,16 @@ Outcome classify(const std::string& name, Target& target)
     target.name.resize(::GetFullPathNameW(wide(name).c_str(), MAX_PATH * 4, target.name.data(), nullptr));
     target.folder = target.name.substr(0, target.name.find_last_of(L"\\/") + 1);
     const DWORD attributes = ::GetFileAttributesW(target.name.c_str());
-    if (file_name_start(name) == name.size() ||
-        (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return refusal("Is a directory");
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         return refusal(reason(ERROR_ACCESS_DENIED));
     // Asked by opening it for writing, without truncating, so that the
     // answer is the system's own.
-    const Handle file(open_file(target.name, GENERIC_WRITE));
-    target.exists = file.is_open();
-    target.in_place = file.is_open() && ::GetFileType(file.get()) != FILE_TYPE_DISK;
-    if (!file.is_open() && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    const Handle file = open_file(target.name, GENERIC_WRITE);
+    target.exists = file != nullptr;
+    target.in_place = file && ::GetFileType(file.get()) != FILE_TYPE_DISK;
+    if (!file && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return refusal(reason());
     return std::nullopt;
 }
@@ -148,19 +137,19 @@ class TemporaryFile {
 public:
     explicit TemporaryFile(const Target& target) : target_(target), file_(create())
     {
-        if (file_.is_open())
+        if (file_)
             temporary_in_progress.store(name_.c_str());
     }
     ~TemporaryFile()
     {
-        file_.close();
+        file_.reset();
         if (temporary_in_progress.exchange(nullptr) != nullptr)
             ::DeleteFileW(name_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    bool created() const { return file_.is_open(); }
+    bool created() const { return file_ != nullptr; }
     DWORD error() const { return error_; }
 
     // Writes content, makes it durable, keeps the old target when asked
@@ -171,7 +160,7 @@ public:
             return failed("writing");
         if (!::FlushFileBuffers(file_.get()))
             return failed("syncing");
-        if (!file_.close())
+        if (!::CloseHandle(file_.release()))
             return failed("closing");
         if (keep_as != nullptr)
             if (Outcome failure = keep_copy(name, *keep_as))
@@ -187,16 +176,16 @@ public:
 
 private:
     // A new file of a name that no file has: .quogtran- and a random number.
-    HANDLE create()
+    Handle create()
     {
         static std::mt19937_64 random{std::random_device{}()};
         for (int tries = 0; tries < 100; ++tries) {
             name_ = target_.folder + L".quogtran-" + std::to_wstring(random() % 1000000000);
-            const HANDLE file = open_file(name_, GENERIC_WRITE, CREATE_NEW, 0);
-            if (file != INVALID_HANDLE_VALUE || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
+            Handle file = open_file(name_, GENERIC_WRITE, CREATE_NEW, 0);
+            if (file || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
                 return file;
         }
-        return INVALID_HANDLE_VALUE;
+        return nullptr;
     }
 
     // Copies the target to the first free name of NAME~, NAME.~1~ and so on:
@@ -237,7 +226,7 @@ std::string with_crlf(std::string_view text)
 // making it is.
 std::string last_bytes(const Target& target)
 {
-    const Handle file(open_file(target.name, GENERIC_READ));
+    const Handle file = open_file(target.name, GENERIC_READ);
     std::string tail(256, '\0');
     LARGE_INTEGER size{};
     DWORD got = 0;
@@ -295,8 +284,8 @@ Outcome read_file(
     const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
 {
     std::fflush(stdout);
-    const Handle file(open_file(wide(name), GENERIC_READ));
-    if (!file.is_open())
+    const Handle file = open_file(wide(name), GENERIC_READ);
+    if (!file)
         return Failure{"\nCan't open " + name + ": " + reason() + "\n", true, "opening"};
     const bool regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
     if (regular_only && !regular)
@@ -334,8 +323,8 @@ Outcome replace_file(const std::string& name, std::string_view content, TailTest
             return refused;
         const std::string text = with_crlf(content);
         if (target.in_place) {
-            const Handle file(open_file(target.name, GENERIC_WRITE));
-            return !file.is_open() ? refusal(reason()) : write_all(file.get(), text) ? Outcome() : failed("writing");
+            const Handle file = open_file(target.name, GENERIC_WRITE);
+            return !file ? refusal(reason()) : write_all(file.get(), text) ? Outcome() : failed("writing");
         }
         TemporaryFile temp(target);
         if (!temp.created())
@@ -362,9 +351,9 @@ Outcome update_file(
                 return refused;
             if (target.in_place || !target.exists)
                 return refusal(target.in_place ? "it is not a regular file" : reason(ERROR_FILE_NOT_FOUND));
-            const Handle file(open_file(target.name, GENERIC_READ | GENERIC_WRITE));
+            const Handle file = open_file(target.name, GENERIC_READ | GENERIC_WRITE);
             BY_HANDLE_FILE_INFORMATION original;
-            if (!file.is_open() || !::GetFileInformationByHandle(file.get(), &original))
+            if (!file || !::GetFileInformationByHandle(file.get(), &original))
                 return refusal(reason());
             if (Outcome failure = lock(file.get(), name))
                 return failure;

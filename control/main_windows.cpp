@@ -8,13 +8,11 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    std::vector<std::string> arguments;
+    std::vector<std::string> arguments(static_cast<std::size_t>(argc)); // never moved: pointers follow
     std::vector<const char*> pointers;
     for (int i = 0; i < argc; ++i) {
         const std::u8string utf8 = std::filesystem::path(argv[i]).u8string();
-        arguments.emplace_back(utf8.begin(), utf8.end());
+        pointers.push_back(arguments[static_cast<std::size_t>(i)].assign(utf8.begin(), utf8.end()).c_str());
     }
-    for (const std::string& argument : arguments)
-        pointers.push_back(argument.c_str());
     run_process(argc, pointers.data());
 }
