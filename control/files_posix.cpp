@@ -24,6 +24,7 @@
 #endif
 
 #include "control/console.h"
+#include "control/files_common.h"
 
 // Owns a file descriptor: closed when it goes, unless closed before.
 class Descriptor {
@@ -68,33 +69,17 @@ bool same_inode(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Within this file a failure's line holds only its reason, until the call
-// the caller made names the file (writing_failed, reading_failed).
-
 // A file that could not be opened for writing, for the reason error gives.
 Failure refusal(int error)
 {
     return {std::strerror(error), true, "opening", error};
 }
+using ::refusal; // and those the system's errors do not say
 
 // A step of a write that failed, after the file was opened.
 Failure failed(const std::string& step, int error = errno)
 {
     return {step + " failed: " + std::strerror(error), false, step, error};
-}
-
-// A refusal that the system's errors do not say.
-Failure refusal(const std::string& why)
-{
-    return {why, true, "opening", 0};
-}
-
-// The failure to write name, named.
-Outcome writing_failed(const std::string& name, Outcome outcome)
-{
-    if (outcome)
-        outcome->line = "\nCan't write " + name + ": " + outcome->line + "\n";
-    return outcome;
 }
 
 // The failure to read name, named, with the system's reason: the usage
@@ -374,16 +359,8 @@ Outcome copy_attributes(const Target&, int)
 }
 #endif
 
-// Keeps the file at path under the first free name of NAME~, NAME.~1~,
-// NAME.~2~ and so on, the numbered copies of Unix tools, and says which in
+// Keeps the file at path under the first free copy name, and says which in
 // kept_as: a link is never made over a file, so no earlier copy is lost.
-constexpr int most_copies = 1000;
-
-std::string copy_name(const std::string& path, int number)
-{
-    return path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
-}
-
 Outcome keep_copy(const Target& target, std::string& kept_as)
 {
     for (int number = 0; number < most_copies; ++number) {

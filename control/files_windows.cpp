@@ -15,6 +15,7 @@
 
 #include "control/console.h"
 #include "control/files.h"
+#include "control/files_common.h"
 
 namespace {
 
@@ -50,21 +51,9 @@ bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
     return file && ::GetFileInformationByHandle(file.get(), &info);
 }
 
-Failure refusal(const std::string& why)
-{
-    return {why, true, "opening"};
-}
-
 Failure failed(const std::string& step, DWORD error = ::GetLastError())
 {
     return {step + " failed: " + reason(error), false, step};
-}
-
-Outcome writing_failed(const std::string& name, Outcome outcome)
-{
-    if (outcome)
-        outcome->line = "\nCan't write " + name + ": " + outcome->line + "\n";
-    return outcome;
 }
 
 bool write_all(HANDLE file, std::string_view bytes)
@@ -188,12 +177,12 @@ private:
         return nullptr;
     }
 
-    // Copies the target to the first free name of NAME~, NAME.~1~ and so on:
-    // a copy never goes over a file.
+    // Copies the target to the first free copy name: a copy never goes
+    // over a file.
     Outcome keep_copy(const std::string& name, std::string& kept_as) const
     {
-        for (int number = 0; number < 1000; ++number) {
-            kept_as = name + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");
+        for (int number = 0; number < most_copies; ++number) {
+            kept_as = copy_name(name, number);
             if (::CopyFileW(target_.name.c_str(), wide(kept_as).c_str(), TRUE))
                 return std::nullopt;
             if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS &&
