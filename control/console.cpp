@@ -118,6 +118,8 @@ bool read_line(std::string& line)
             break;
         }
     }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back(); // a CR LF line end, as text files and consoles elsewhere give
     if (dropped == 0)
         return true;
     line.clear();

@@ -91,22 +91,14 @@ int window_rows()
         : 0;
 }
 
-// With line input on, the console ends a line with CR LF, and Ctrl-Z then
-// Enter ends the input: the CR goes, and the Ctrl-Z stands for the end.
+// Ctrl-Z ends the console's input, as the byte 0x1A ends a text file.
 int read_terminal_byte()
 {
-    DWORD mode = 0;
-    const bool lines = ::GetConsoleMode(input, &mode) && (mode & ENABLE_LINE_INPUT) != 0;
-    for (;;) {
-        unsigned char byte = 0;
-        DWORD got = 0;
-        if (!::ReadFile(input, &byte, 1, &got, nullptr))
-            return ::GetLastError() == ERROR_BROKEN_PIPE ? EOF : read_failed;
-        if (got == 0 || (lines && byte == 0x1a))
-            return EOF;
-        if (!lines || byte != '\r')
-            return byte;
-    }
+    unsigned char byte = 0;
+    DWORD got = 0;
+    if (!::ReadFile(input, &byte, 1, &got, nullptr))
+        return ::GetLastError() == ERROR_BROKEN_PIPE ? EOF : read_failed;
+    return got == 0 || byte == 0x1a ? EOF : byte;
 }
 
 void drop_typed_ahead()

@@ -36,7 +36,8 @@ TEST(FindText, FirstOccurrenceOrNotFound)
 
 TEST(ReadLine, ALineTooLongIsRefusedWholeAndTheNextOneIsRead)
 {
-    feed_stdin(std::string(longest_line, 'a') + "\n" + std::string(longest_line + 1, 'b') + "\nnext\n\nlast");
+    // A CR LF ends a line as a LF does.
+    feed_stdin(std::string(longest_line, 'a') + "\n" + std::string(longest_line + 1, 'b') + "\nnext\r\n\nlast");
     std::string line;
     EXPECT_TRUE(read_line(line));
     EXPECT_EQ(line, std::string(longest_line, 'a'));
