@@ -90,8 +90,7 @@ Outcome read_chunks(HANDLE file, const std::function<void(std::string_view)>& ta
 // Where writing a name puts the bytes: the one decision that both the check
 // and the write take.
 struct Target {
-    std::wstring name;
-    std::wstring folder;   // the name's folder part, with its separator
+    std::wstring name;     // whole, from the drive on
     bool in_place = false; // a device or pipe, written where it is
     bool exists = false;   // else a regular file, there now or not yet
 };
@@ -99,9 +98,8 @@ struct Target {
 Outcome classify(const std::string& name, Target& target)
 {
     // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
-    target.name.resize(MAX_PATH * 4);
-    target.name.resize(::GetFullPathNameW(wide(name).c_str(), MAX_PATH * 4, target.name.data(), nullptr));
-    target.folder = target.name.substr(0, target.name.find_last_of(L"\\/") + 1);
+    std::error_code unnamed; // an empty name has no whole form, and is refused when opened
+    target.name = std::filesystem::absolute(wide(name), unnamed).wstring();
     const DWORD attributes = ::GetFileAttributesW(target.name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return refusal("Is a directory");
@@ -169,7 +167,8 @@ private:
     {
         static std::mt19937_64 random{std::random_device{}()};
         for (int tries = 0; tries < 100; ++tries) {
-            name_ = target_.folder + L".quogtran-" + std::to_wstring(random() % 1000000000);
+            name_ = target_.name.substr(0, target_.name.find_last_of(L"\\/") + 1) + L".quogtran-" +
+                std::to_wstring(random() % 1000000000);
             Handle file = open_file(name_, GENERIC_WRITE, CREATE_NEW, 0);
             if (file || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
                 return file;
@@ -202,11 +201,9 @@ private:
 std::string with_crlf(std::string_view text)
 {
     std::string converted;
-    converted.reserve(text.size() + text.size() / 16);
-    for (const char ch : text) {
-        if (ch == '\n')
-            converted.push_back('\r');
-        converted.push_back(ch);
+    for (std::size_t at = 0, lf = 0; at < text.size(); at = lf + 1) {
+        lf = std::min(text.find('\n', at), text.size());
+        converted.append(text.substr(at, lf - at)).append(lf < text.size() ? "\r\n" : "");
     }
     return converted;
 }
@@ -237,9 +234,7 @@ Outcome lock(HANDLE file, const std::string& name)
         return std::nullopt;
     put_text("\nWaiting for " + name + ", which another program is changing ...\n");
     std::fflush(stdout);
-    if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-        return failed("locking");
-    return std::nullopt;
+    return ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) ? Outcome() : failed("locking");
 }
 
 } // namespace

@@ -59,8 +59,8 @@ BorrowedTerminal::BorrowedTerminal(Borrow kind)
 
 BorrowedTerminal::~BorrowedTerminal()
 {
-    if (give_terminal_back_now())
-        borrowed = 0;
+    give_terminal_back_now();
+    borrowed = 0;
 }
 
 bool give_terminal_back_now()
@@ -70,8 +70,6 @@ bool give_terminal_back_now()
     ::SetConsoleMode(input, user_mode);
     return true;
 }
-
-void borrow_terminal_again_now() { } // a Windows console program is never stopped
 
 bool input_is_terminal()
 {
@@ -86,9 +84,7 @@ bool output_is_terminal()
 int window_rows()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    return output_is_terminal() && ::GetConsoleScreenBufferInfo(output, &info)
-        ? info.srWindow.Bottom - info.srWindow.Top + 1
-        : 0;
+    return ::GetConsoleScreenBufferInfo(output, &info) ? info.srWindow.Bottom - info.srWindow.Top + 1 : 0;
 }
 
 // Ctrl-Z ends the console's input, as the byte 0x1A ends a text file.
