@@ -54,27 +54,10 @@ bool input_given_up = false;
 // what follows would be guesswork. Callers show what was printed first.
 int read_byte()
 {
-    if (input_given_up)
-        return EOF;
-    if (!input_is_terminal()) {
-        const int ch = std::getchar();
-        if (ch == EOF && std::ferror(stdin))
-            fail({"\nCan't read standard input\n"});
-        return ch;
-    }
-    const int byte = read_terminal_byte();
-    if (byte == read_failed)
+    const int byte = input_given_up ? EOF : input_is_terminal() ? read_terminal_byte() : std::getchar();
+    if (byte == read_failed || (byte == EOF && std::ferror(stdin)))
         fail({"\nCan't read standard input\n"});
     return byte;
-}
-
-// One key press, and whatever else is already there (the rest of the key,
-// keys typed ahead or pasted), which the user has not seen used.
-int read_key()
-{
-    const int key = read_byte();
-    drop_typed_ahead();
-    return key;
 }
 
 bool colour_wanted()
@@ -148,7 +131,10 @@ bool wait_key(std::string_view prompt)
     BorrowedTerminal borrowed(Borrow::key);
     put_prompt(prompt);
     std::fflush(stdout);
-    const int key = read_key();
+    // One key press; whatever else is already there (the rest of the key,
+    // keys typed ahead or pasted) the user has not seen used.
+    const int key = read_byte();
+    drop_typed_ahead();
     return key == 'q' || key == 'Q';
 }
 

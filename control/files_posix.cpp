@@ -5,12 +5,11 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <new>
+#include <random>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -97,12 +96,9 @@ bool write_all(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+        if (written < 0 && errno != EINTR)
             return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
+        bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
     }
     return true;
 }
@@ -305,13 +301,10 @@ private:
 std::string temporary_name()
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    static std::uint64_t state =
-        static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(std::time(nullptr));
+    static std::mt19937_64 random{std::random_device{}()};
     std::string name = ".quogtran-";
-    for (int i = 0; i < 6; ++i) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        name += letters[(state >> 33) % (sizeof letters - 1)];
-    }
+    for (int i = 0; i < 6; ++i)
+        name += letters[random() % (sizeof letters - 1)];
     return name;
 }
 

@@ -60,12 +60,6 @@ std::optional<Pair> split_pair(std::string_view line)
     return Pair{trimmed(line.substr(0, at)), trimmed(line.substr(at + 2))};
 }
 
-bool holds_control_byte(std::string_view line)
-{
-    return std::any_of(
-        line.begin(), line.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; });
-}
-
 // Why a pair could not work, or empty when it can: its words must not hold
 // the bytes that delimit entries and links; the English word is looked up
 // as one word of the text, with its capital in lower case; a '~' in the
@@ -135,20 +129,14 @@ std::string link_refusal(std::string_view link, const Group& group)
 // Why a typed line cannot be stored, or empty when it can.
 std::string refusal(std::string_view line, const Group& group)
 {
-    if (holds_control_byte(line))
+    if (std::any_of(
+            line.begin(), line.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; }))
         return "a line can't hold control characters";
     if (const std::optional<Pair> pair = split_pair(line))
         return pair_refusal(*pair, group);
     if (find_text(line, "]") == not_found)
         return "type a pair like still->ztill, or a link like |more.dic]";
     return link_refusal(trimmed(line), group);
-}
-
-void show_prompt(const std::string& example)
-{
-    put_prompt("\nTo add to the " + run.dict_name + " dictionary, enter a string like " +
-        attribute_escape(colour_bold) + foreground_escape(colour_white) + example + attribute_escape(colour_normal) +
-        "\nPress Enter to exit : ");
 }
 
 // The lines typed until an empty one, each stored or refused with its
@@ -162,7 +150,9 @@ Group run_dialogue()
             put_text("\nAdd other words later!\n");
             return group;
         }
-        show_prompt(example);
+        put_prompt("\nTo add to the " + run.dict_name + " dictionary, enter a string like " +
+            attribute_escape(colour_bold) + foreground_escape(colour_white) + example +
+            attribute_escape(colour_normal) + "\nPress Enter to exit : ");
         std::string line;
         const bool whole = read_line(line);
         if (whole && line.empty())
