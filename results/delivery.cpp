@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <span>
+#include <utility>
 
 #include "control/console.h"
 #include "control/failure.h"
@@ -46,14 +48,17 @@ bool written_here(std::string_view tail)
 void check_outputs(const std::string& dictionary, bool writable)
 {
     const OutputNames names = output_names(run.in_name, run.untranslate);
-    for (const std::string* output : {&names.first, &names.second}) {
+    const std::string message(message_file); // written when words are added, so never when untranslating
+    const std::pair<const std::string*, TailTest> writes[] = {
+        {&names.first, written_here}, {&names.second, written_here}, {&message, message_written_here}};
+    for (const auto& [output, tail_test] : std::span(writes, run.untranslate ? 2 : 3)) {
         if (std::string why = clash(*output, {dictionary}); !why.empty())
             fail({std::move(why), true});
         // A file of the user's own in an output's place is kept as NAME~:
         // that name must not be one the run reads either.
         if (same_file(*output + "~", run.in_name) || same_file(*output + "~", dictionary))
             fail({"\nThe earlier " + *output + " would be kept as " + *output + "~, a file this run reads\n", true});
-        if (const Outcome failure = writable ? check_writable(*output, written_here) : std::nullopt)
+        if (const Outcome failure = writable ? check_writable(*output, tail_test) : std::nullopt)
             fail(*failure);
     }
 }

@@ -252,11 +252,7 @@ Outcome save_in_message_file(const std::string& group, std::string& kept_as)
         dictionaries.push_back(dictionary.name);
     if (std::string why = clash(name, dictionaries); !why.empty())
         return Failure{std::move(why), true};
-    // A message file of this program's holds one group.
-    const auto written_here = [](std::string_view tail) {
-        return tail.ends_with("\";") && tail.find("x+=\"") != std::string_view::npos;
-    };
-    return replace_file(name, group, written_here, &kept_as);
+    return replace_file(name, group, message_written_here, &kept_as);
 }
 
 // Shows the group in red and saves it in the message file. When the group
@@ -288,6 +284,11 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
 }
 
 } // namespace
+
+bool message_written_here(std::string_view tail)
+{
+    return tail.ends_with("\";") && tail.find("x+=\"") != std::string_view::npos;
+}
 
 bool extend_dictionary()
 {

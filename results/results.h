@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Refuses, before anything is written, a run whose outputs would overwrite
-// its input or the dictionary named, or (when asked) could not be written.
+// Refuses, before anything is written, a run whose outputs (and, when it
+// translates, the message file) would overwrite its input or the dictionary
+// named, or (when asked) could not be written.
 void check_outputs(const std::string& dictionary, bool writable);
 
 // Closes up every padded punctuation mark (space, mark, space) of text to

@@ -34,3 +34,7 @@ std::string clash(const std::string& name, const std::vector<std::string>& dicti
 // The line that says where a file of the user's own that name replaced is
 // kept, or nothing when none was.
 std::string kept_note(const std::string& name, const std::string& kept_as);
+
+// Whether the last bytes of a message file are this program's making: it
+// holds one group.
+bool message_written_here(std::string_view tail);

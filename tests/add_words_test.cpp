@@ -641,7 +641,9 @@ TEST(AddWords, AnInputChangedDuringTheRunEndsIt)
     EXPECT_FALSE(box.exists("story.qgo"));
 }
 
-TEST(AddWords, AMessageFileThatCannotBeWrittenComesAfterTheDictionary)
+// The message file is checked with the outputs, before the display: no word
+// is asked for that could not be saved, and nothing is written.
+TEST(AddWords, AMessageFileThatCannotBeWrittenIsRefusedBeforeTheDisplay)
 {
     Sandbox box;
     box.write("story.txt", "cat\n");
@@ -649,8 +651,9 @@ TEST(AddWords, AMessageFileThatCannotBeWrittenComesAfterTheDictionary)
     ::mkdir(box.path("quogo.msg").c_str(), 0755);
     const RunResult run = box.run({"story.txt"}, typing({"dog->dawg"}));
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.console.find("\nCan't write quogo.msg: Is a directory\n" + usage_screen), std::string::npos);
-    EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, "x+=\" _dog_->~dawg_\";"));
+    EXPECT_NE(run.console.find(banner + "\nCan't write quogo.msg: Is a directory\n" + usage_screen), std::string::npos);
+    EXPECT_EQ(box.read("quogo.dic"), two_words);
+    EXPECT_FALSE(box.exists("story.qgo"));
 }
 
 } // namespace
