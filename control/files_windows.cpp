@@ -169,7 +169,8 @@ private:
         for (int tries = 0; tries < 100; ++tries) {
             name_ = target_.name.substr(0, target_.name.find_last_of(L"\\/") + 1) + L".quogtran-" +
                 std::to_wstring(random() % 1000000000);
-            Handle file = open_file(name_, GENERIC_WRITE, CREATE_NEW, 0);
+            // Shared for deletion alone: the Ctrl-C handler removes it while it is open.
+            Handle file = open_file(name_, GENERIC_WRITE, CREATE_NEW, FILE_SHARE_DELETE);
             if (file || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
                 return file;
         }
