@@ -68,21 +68,6 @@ std::string kept_note(const std::string& name, const std::string& kept_as)
     return kept_as.empty() ? "" : "The earlier " + name + " is kept as " + kept_as + ".\n";
 }
 
-namespace {
-
-// Each output is replaced whole, so an interrupted run leaves the files of
-// the run before, and two runs writing the same names leave one complete
-// result.
-void write_output(const std::string& name, std::string_view text, std::vector<std::string>& kept)
-{
-    std::string kept_as;
-    if (const Outcome failure = replace_file(name, text, written_here, &kept_as))
-        fail(*failure);
-    kept.push_back(kept_note(name, kept_as));
-}
-
-} // namespace
-
 void deliver_results()
 {
     // The text was closed up after the passes; the footer has nothing to close.
@@ -94,9 +79,16 @@ void deliver_results()
         if (!announce_translation())
             page_to_console(run.out_text);
     }
+    // Each output is replaced whole, so an interrupted run leaves the files
+    // of the run before, and two runs writing the same names leave one
+    // complete result.
     std::vector<std::string> kept;
-    write_output(names.first, run.out_text, kept);
-    write_output(names.second, run.out_text, kept);
+    for (const std::string* name : {&names.first, &names.second}) {
+        std::string kept_as;
+        if (const Outcome failure = replace_file(*name, run.out_text, written_here, &kept_as))
+            fail(*failure);
+        kept.push_back(kept_note(*name, kept_as));
+    }
     put_text("\n");
     set_attribute(colour_bold);
     set_foreground(colour_white);
