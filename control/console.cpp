@@ -73,14 +73,6 @@ bool colour_wanted()
 
 volatile std::sig_atomic_t colour_on = 0;
 
-void write_escape(std::string_view bytes, bool leaves_colour_on)
-{
-    if (bytes.empty())
-        return;
-    put_text(bytes);
-    colour_on = leaves_colour_on;
-}
-
 } // namespace
 
 bool read_line(std::string& line)
@@ -157,12 +149,14 @@ std::string foreground_escape(char code)
 
 void set_attribute(char code)
 {
-    write_escape(attribute_escape(code), code != '0');
+    put_text(attribute_escape(code));
+    colour_on = colour_wanted() && code != '0';
 }
 
 void set_foreground(char code)
 {
-    write_escape(foreground_escape(code), true);
+    put_text(foreground_escape(code));
+    colour_on = colour_wanted();
 }
 
 void reset_colour()
