@@ -136,8 +136,8 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    bool created() const { return file_ != nullptr; }
-    DWORD error() const { return error_; }
+    // Why it could not be made, or nothing when it was.
+    Outcome refused() const { return file_ ? Outcome() : refusal(reason(error_)); }
 
     // Writes content, makes it durable, keeps the old target when asked
     // (keep_as then names the copy), and moves the file over the target.
@@ -270,8 +270,10 @@ Outcome read_file(
 {
     std::fflush(stdout);
     const Handle file = open_file(wide(name), GENERIC_READ);
-    if (!file)
-        return Failure{"\nCan't open " + name + ": " + reason() + "\n", true, "opening"};
+    // A missing quogo.dic is told where it is looked for.
+    if (const DWORD error = ::GetLastError(); !file)
+        return Failure{"\nCan't open " + name + ": " + reason(error) + "\n", true, "opening",
+            error == ERROR_FILE_NOT_FOUND ? ENOENT : 0};
     const bool regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
     if (regular_only && !regular)
         return Failure{"\nCan't open " + name + ": not a regular file\n", true, "opening"};
@@ -294,8 +296,8 @@ Outcome check_writable(const std::string& name, TailTest)
         if (target.in_place)
             return std::nullopt;
         const TemporaryFile probe(target);
-        if (!probe.created())
-            return refusal(reason(probe.error()));
+        if (Outcome refused = probe.refused())
+            return refused;
         return std::nullopt;
     }());
 }
@@ -312,8 +314,8 @@ Outcome replace_file(const std::string& name, std::string_view content, TailTest
             return !file ? refusal(reason()) : write_all(file.get(), text) ? Outcome() : failed("writing");
         }
         TemporaryFile temp(target);
-        if (!temp.created())
-            return refusal(reason(temp.error()));
+        if (Outcome refused = temp.refused())
+            return refused;
         // A file of the user's own is kept, not lost to a name that happens to
         // be an output's.
         const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target));
@@ -359,8 +361,8 @@ Outcome update_file(
             if (!updated)
                 return std::nullopt;
             TemporaryFile temp(target);
-            if (!temp.created())
-                return refusal(reason(temp.error()));
+            if (Outcome refused = temp.refused())
+                return refused;
             return temp.write_and_move(*updated + current.substr(end), name);
         }
     }());
