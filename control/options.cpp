@@ -28,14 +28,12 @@ void read_typed_options()
     if (line.empty())
         refuse("No file name was given");
 
-    const bool wants_verbose = find_text(line, "-v") != not_found;
-    const bool wants_untranslate = find_text(line, "-u") != not_found;
-    if (!wants_verbose && !wants_untranslate) {
+    run.verbose = find_text(line, "-v") != not_found;
+    run.untranslate = find_text(line, "-u") != not_found;
+    if (!run.verbose && !run.untranslate) {
         run.in_name = line;
         return;
     }
-    run.verbose = run.verbose || wants_verbose;
-    run.untranslate = run.untranslate || wants_untranslate;
 
     // A space at the very start does not count: the name needs one later on.
     const std::size_t last_space = line.rfind(' ');

@@ -126,11 +126,6 @@ std::size_t word_end(std::string_view text, std::size_t at, char prefix, bool& s
     return at;
 }
 
-OpenTable::OpenTable(std::size_t items)
-{
-    make_room(items);
-}
-
 // Gives the table room for items at most half full, and hands back the
 // slots it had.
 std::vector<OpenTable::Slot> OpenTable::make_room(std::size_t items)

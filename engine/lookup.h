@@ -167,7 +167,7 @@ public:
     static bool is_free(Slot slot) { return std::bit_cast<std::uint64_t>(slot) == 0; }
 
     // Room for items without growing.
-    explicit OpenTable(std::size_t items = 0);
+    explicit OpenTable(std::size_t items = 0) { make_room(items); }
 
     static std::uint64_t tag_of(std::uint64_t hash) { return hash >> (64 - tag_bits); }
     void prefetch(std::uint64_t hash) const { __builtin_prefetch(&slots_[hash & mask_]); }

@@ -80,15 +80,6 @@ void emit_word(std::string& out, std::string_view word, std::size_t key_pos)
     }
 }
 
-// Room for an output a quarter longer than a pass's text of size bytes,
-// and the footer that delivery appends, of which as much as the text is
-// mapped at once; a longer one grows as any text does.
-void reserve_output(std::size_t size)
-{
-    const std::size_t start = run.out_text.size() + footer_room;
-    reserve_mapped(run.out_text, start + size + size / 4, start + size);
-}
-
 // The steps of text as walk_steps gives them, each word with its key, a
 // batch at a time: all of a batch is walked, the memory its lookups in
 // table need is fetched for all of it, in two rounds, and then each step is
@@ -216,7 +207,11 @@ private:
 template <typename Lookup> void pass_with(const PassText& text, char prefix)
 {
     const Lookup lookup(text, prefix);
-    reserve_output(text.size());
+    // Room for an output a quarter longer than the text, and the footer
+    // that delivery appends, of which as much as the text is mapped at once;
+    // a longer one grows as any text does.
+    const std::size_t start = run.out_text.size() + footer_room;
+    reserve_mapped(run.out_text, start + text.size() + text.size() / 4, start + text.size());
     walk_ahead(
         text, prefix, Lookup::hashes_spanning, lookup, [&] { run.out_text.append(line_end_text); },
         [&](const WordKey& key) { emit_word(run.out_text, key.word, lookup.find(key)); });

@@ -100,10 +100,8 @@ void take_input()
 PassText PassText::prepared_input()
 {
     PassText text(run.work_text);
-    if (run.input_read_anew) {
-        text.size_ = run.input_size;
-        text.from_file_ = true;
-    }
+    text.from_file_ = run.input_read_anew;
+    text.size_ = text.from_file_ ? run.input_size : text.size_;
     return text;
 }
 

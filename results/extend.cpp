@@ -168,8 +168,8 @@ Group run_dialogue()
             const std::string key = "_" + std::string(pair->english) + "_";
             group.push_back({key + "->~" + std::string(pair->quog) + "_", key});
         } else {
-            group.push_back({std::string(trimmed(line)), ""});
-            example = std::string(trimmed(line));
+            example = trimmed(line);
+            group.push_back({example, ""});
         }
     }
 }
@@ -274,13 +274,10 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
     set_attribute(colour_normal);
     put_text(kept_note(std::string(message_file), kept_as));
 
-    if (dictionary_failure) {
-        if (message_failure)
-            put_text(message_failure->line);
-        fail(*dictionary_failure);
-    }
-    if (message_failure)
-        fail(*message_failure);
+    if (dictionary_failure && message_failure)
+        put_text(message_failure->line);
+    if (dictionary_failure || message_failure)
+        fail(dictionary_failure ? *dictionary_failure : *message_failure);
 }
 
 } // namespace
