@@ -73,6 +73,7 @@ void run_quogtran(int argc, const char* const* argv)
     take_input();
     translate_through_chain(std::move(next));
     show_text();
+    put_text("\n");
     // New words take effect as in a fresh run: the whole chain once more.
     if (!run.untranslate && extend_dictionary())
         translate_through_chain(load_first_dictionary());

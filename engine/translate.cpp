@@ -130,7 +130,7 @@ void walk_ahead(const PassText& text, char prefix, bool hash_spanning, const Tab
 // A long text with a small dictionary: the dictionary's segments indexed,
 // and each word looked up as the text is walked; the few words whose keys
 // may span segments are found together first, and taken in text order.
-class IndexLookup {
+class IndexLookup : public SegmentIndex {
 public:
     static constexpr bool hashes_spanning = false; // a spanning word is never asked of the index
 
@@ -155,18 +155,16 @@ public:
         // A word with "->~" is rare enough to be looked for before the Quog
         // side of every entry is indexed for it (and the prepared input has
         // none: its '>' stand alone).
-        index_ = SegmentIndex(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
-            text.in_memory().find("->~") != std::string_view::npos);
+        SegmentIndex::operator=(SegmentIndex(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
+            text.in_memory().find("->~") != std::string_view::npos));
     }
 
     // A spanning word's key is left unhashed: the index is only asked to
     // fetch slot 0 for it, and never to find it.
-    void prefetch(const WordKey& key) const { index_.prefetch(key); }
-    void prefetch_more(const WordKey& key) const { index_.prefetch_more(key); }
     std::size_t find(const WordKey& key) const
     {
         if (!key.spans)
-            return index_.find(key);
+            return SegmentIndex::find(key);
         // A file changed since the first walk may hold more.
         return spanning_walked_ < spanning_keys_.size() ? spanning_keys_[spanning_walked_++] : not_found_yet;
     }
@@ -174,32 +172,27 @@ public:
 private:
     std::vector<std::size_t> spanning_keys_; // where each spanning word's key stands, in text order
     mutable std::size_t spanning_walked_ = 0;
-    SegmentIndex index_;
 };
 
 // A large dictionary with a short text: the text's distinct words
 // gathered, and the dictionary swept once for all of them.
-class TableLookup {
+class TableLookup : public WordTable {
 public:
     static constexpr bool hashes_spanning = true;
 
-    TableLookup(const PassText& text, char prefix) : table_(prefix, text.size())
+    TableLookup(const PassText& text, char prefix) : WordTable(prefix, text.size())
     {
         walk_ahead(
-            text, prefix, true, table_, [] {}, [&](const WordKey& key) { table_.add(key); });
-        table_.search(run.dict_text);
+            text, prefix, true, *this, [] {}, [&](const WordKey& key) { add(key); });
+        search(run.dict_text);
     }
 
-    void prefetch(const WordKey& key) const { table_.prefetch(key); }
-    void prefetch_more(const WordKey& key) const { table_.prefetch_more(key); }
+    // Where the word's key first stands, as prefetch and prefetch_more foresee.
     std::size_t find(const WordKey& key) const
     {
-        const std::size_t number = table_.find(key);
-        return number == not_found_yet ? not_found_yet : table_.words()[number].key_pos;
+        const std::size_t number = WordTable::find(key);
+        return number == not_found_yet ? not_found_yet : words()[number].key_pos;
     }
-
-private:
-    WordTable table_;
 };
 
 // The one pass loop: each step of text emitted, each word with what lookup

@@ -75,10 +75,8 @@ void deliver_results()
     const OutputNames names = output_names(run.in_name, run.untranslate);
 
     // When words were added, the new translation is shown while it is written.
-    if (run.added_count > 0) {
-        if (!announce_translation())
-            page_to_console(run.out_text);
-    }
+    if (run.added_count > 0)
+        show_text();
     // Each output is replaced whole, so an interrupted run leaves the files
     // of the run before, and two runs writing the same names leave one
     // complete result.

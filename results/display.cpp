@@ -70,15 +70,9 @@ void page_to_console(std::string_view text)
     put_text(text.substr(start));
 }
 
-bool announce_translation()
-{
-    put_text("\n\nYour (un)translation follows ...");
-    return wait_key(strike_any_key);
-}
-
 void show_text()
 {
-    if (!announce_translation())
+    put_text("\n\nYour (un)translation follows ...");
+    if (!wait_key(strike_any_key)) // q: the display is skipped
         page_to_console(run.out_text);
-    put_text("\n");
 }

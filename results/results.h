@@ -13,7 +13,8 @@ void check_outputs(const std::string& dictionary, bool writable);
 // the mark alone.
 void close_up_in_place(std::string& text);
 
-// The first display of run.out_text, a page at a time.
+// Shows run.out_text: "Your (un)translation follows ...", a key wait, and
+// the text a page at a time (q at a wait skips the rest).
 void show_text();
 
 // The add-words dialogue; when it stored words in the dictionary (and in

@@ -7,10 +7,6 @@
 #include <string_view>
 #include <vector>
 
-// "Your (un)translation follows ..." and a key wait; true when the user
-// pressed q to skip the display.
-bool announce_translation();
-
 // Writes text to the console, waiting for a key after each page; q at a
 // page skips the rest.
 void page_to_console(std::string_view text);
