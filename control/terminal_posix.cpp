@@ -61,6 +61,12 @@ termios settings_for(Borrow kind, const termios& user)
     return wanted;
 }
 
+bool same_settings(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+        std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
 // Async-signal-safe once the locale is known: tcgetattr and tcsetattr only.
 bool borrow(Borrow kind)
 {
@@ -68,7 +74,7 @@ bool borrow(Borrow kind)
     if (::tcgetattr(STDIN_FILENO, &current) != 0)
         return false;
     const termios wanted = settings_for(kind, current);
-    if (std::memcmp(&wanted, &current, sizeof wanted) == 0) // a copy, changed only where needed
+    if (same_settings(wanted, current))
         return false;
     user_settings = current;
     borrowed_for = 1 + static_cast<int>(kind); // before the change: a signal may come
