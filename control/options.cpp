@@ -72,12 +72,8 @@ void answer_help_or_version(int argc, const char* const* argv)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "--help") {
-            put_text(help_text());
-            end_process(exit_ok);
-        }
-        if (argument == "--version") {
-            put_text("quogtran " + std::string(version_text) + "\n");
+        if (argument == "--help" || argument == "--version") {
+            put_text(argument == "--help" ? help_text() : "quogtran " + std::string(version_text) + "\n");
             end_process(exit_ok);
         }
     }

@@ -28,12 +28,10 @@ void walk_steps(std::string_view text, char prefix, bool hash_spanning, LineEnd 
     const std::size_t size = text.size();
     std::size_t at = 0;
     do {
-        if (at + 1 < size && text[at] == ' ' && text[at + 1] == '\n') {
+        const bool space_lf = at + 1 < size && text[at] == ' ' && text[at + 1] == '\n';
+        if (space_lf || (at < size && text[at] == '\n')) {
             line_end();
-            at += 2;
-        } else if (at < size && text[at] == '\n') {
-            line_end();
-            at += 1;
+            at += space_lf ? 2 : 1;
         } else {
             // Past the word and its space. When a line end follows, the next
             // step sees a bare LF and emits it, just as it would a space LF.
