@@ -95,10 +95,9 @@ bool read_line(std::string& line)
     }
     if (!line.empty() && line.back() == '\r')
         line.pop_back(); // a CR LF line end, as text files and consoles elsewhere give
-    if (dropped == 0)
-        return true;
-    line.clear();
-    return false;
+    if (dropped != 0)
+        line.clear();
+    return dropped == 0;
 }
 
 bool wait_key(std::string_view prompt)

@@ -62,12 +62,6 @@ bool Descriptor::close()
 
 namespace {
 
-// Whether two files are one (device and inode).
-bool same_inode(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // A file that could not be opened for writing, for the reason error gives.
 Failure refusal(int error)
 {
@@ -537,7 +531,8 @@ bool same_file(const std::string& first, const std::string& second)
 {
     struct stat a;
     struct stat b;
-    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && same_inode(a, b);
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino; // one file: its device and inode
 }
 
 Outcome read_file(
@@ -640,7 +635,7 @@ Outcome update_file(
             // replaced it while this one waited, the lock is on the old file.
             struct stat now;
             if (::fstatat(target.folder.get(), target.last.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-                !same_inode(now, original))
+                now.st_dev != original.st_dev || now.st_ino != original.st_ino)
                 continue;
 
             std::string current;

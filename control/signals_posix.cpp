@@ -63,18 +63,13 @@ void handle_unless_ignored(int signal_number, void (*handler)(int))
     set_action(signal_number, handler);
 }
 
-void open_standard_descriptors()
-{
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
-        if (fcntl(fd, F_GETFD) == -1)
-            open("/dev/null", O_RDWR); // takes the lowest free number: this one
-}
-
 } // namespace
 
 void guard_process()
 {
-    open_standard_descriptors();
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+        if (fcntl(fd, F_GETFD) == -1)
+            open("/dev/null", O_RDWR); // takes the lowest free number: this one
     std::signal(SIGXFSZ, SIG_IGN);
     for (const int signal_number : fatal_signals)
         handle_unless_ignored(signal_number, tidy_up_and_die);

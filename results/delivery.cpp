@@ -29,9 +29,7 @@ std::string clash(const std::string& name, const std::vector<std::string>& dicti
         return "\nWriting " + name + " would destroy the input file\n";
     const auto read = std::find_if(dictionaries.begin(), dictionaries.end(),
         [&](const std::string& dictionary) { return same_file(name, dictionary); });
-    if (read == dictionaries.end())
-        return {};
-    return "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
+    return read == dictionaries.end() ? "" : "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
 }
 
 namespace {
