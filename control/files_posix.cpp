@@ -513,13 +513,9 @@ std::string file_version(const std::string& name)
     struct stat info;
     if (::stat(name.c_str(), &info) != 0)
         return {};
-    std::string version;
-    for (const auto field :
-        {static_cast<long long>(info.st_dev), static_cast<long long>(info.st_ino), static_cast<long long>(info.st_size),
-            static_cast<long long>(info.st_mtim.tv_sec), static_cast<long long>(info.st_mtim.tv_nsec),
-            static_cast<long long>(info.st_ctim.tv_sec), static_cast<long long>(info.st_ctim.tv_nsec)})
-        version += std::to_string(field) + ":";
-    return version;
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" + std::to_string(info.st_size) + ":" +
+        std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + ":" +
+        std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
 }
 
 std::size_t file_name_start(std::string_view path)
