@@ -48,9 +48,9 @@ Outcome check_writable(const std::string& name, TailTest written_here = nullptr)
 // would. Symbolic links are followed and kept. When written_here is given
 // and says that the old file's last bytes are not of this program's making,
 // the old file is first kept as NAME~, or when that is taken as the first
-// free NAME.~N~, and kept_as names it: no earlier copy is ever removed.
-Outcome replace_file(
-    const std::string& name, std::string_view content, TailTest written_here = nullptr, std::string* kept_as = nullptr);
+// free NAME.~N~, and kept_as names it (else it stays as it is): no earlier
+// copy is ever removed.
+Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string& kept_as);
 
 // Read-modify-write of a regular file under an exclusive lock on it: change
 // receives the content on disk and returns the new content, or nothing when

@@ -582,7 +582,7 @@ Outcome check_writable(const std::string& name, TailTest written_here)
     }());
 }
 
-Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string* kept_as)
+Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string& kept_as)
 {
     return writing_failed(name, [&]() -> Outcome {
         Target target;
@@ -599,12 +599,7 @@ Outcome replace_file(const std::string& name, std::string_view content, TailTest
         // A file of the user's own is kept, not lost to a name that happens to
         // be an output's.
         const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target));
-        std::string keep_as;
-        if (Outcome failure = temp.write_and_rename(content, keep ? &keep_as : nullptr))
-            return failure;
-        if (kept_as != nullptr)
-            *kept_as = keep_as;
-        return std::nullopt;
+        return temp.write_and_rename(content, keep ? &kept_as : nullptr);
     }());
 }
 

@@ -81,7 +81,7 @@ void deliver_results()
     std::vector<std::string> kept;
     for (const std::string* name : {&names.first, &names.second}) {
         std::string kept_as;
-        if (const Outcome failure = replace_file(*name, run.out_text, written_here, &kept_as))
+        if (const Outcome failure = replace_file(*name, run.out_text, written_here, kept_as))
             fail(*failure);
         kept.push_back(kept_note(*name, kept_as));
     }

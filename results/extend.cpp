@@ -252,7 +252,7 @@ Outcome save_in_message_file(const std::string& group, std::string& kept_as)
         dictionaries.push_back(dictionary.name);
     if (std::string why = clash(name, dictionaries); !why.empty())
         return Failure{std::move(why), true};
-    return replace_file(name, group, message_written_here, &kept_as);
+    return replace_file(name, group, message_written_here, kept_as);
 }
 
 // Shows the group in red and saves it in the message file. When the group
