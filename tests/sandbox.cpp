@@ -114,10 +114,11 @@ bool Sandbox::exists(const std::string& name) const
     return ::lstat(path(name).c_str(), &info) == 0;
 }
 
-std::vector<std::string> Sandbox::names() const
+std::vector<std::string> Sandbox::names(const std::string& folder) const
 {
     std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(path(folder), missing))
         found.push_back(entry.path().filename().string());
     std::sort(found.begin(), found.end());
     return found;

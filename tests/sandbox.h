@@ -23,7 +23,7 @@ public:
     void write(const std::string& name, const std::string& bytes) const;
     std::string read(const std::string& name) const;
     bool exists(const std::string& name) const;
-    std::vector<std::string> names() const; // the files here, sorted
+    std::vector<std::string> names(const std::string& folder = ".") const; // the files there, sorted
 
     struct Options {
         std::string before;                               // shell commands run first, here
