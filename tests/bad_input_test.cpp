@@ -126,6 +126,17 @@ bool planted(const Sandbox& box)
     return true;
 }
 
+// Makes the folder sticky, of mode and folder_owner, with its links owned
+// by link_owner and a folder out that anyone may write.
+std::function<bool(const Sandbox&)> sticky(mode_t mode, uid_t folder_owner, uid_t link_owner)
+{
+    return [=](const Sandbox& box) {
+        ::chmod(box.path("out").c_str(), 0777);
+        return ::lchown(box.path("story.qgo").c_str(), link_owner, link_owner) == 0 &&
+            ::chown(box.dir().c_str(), folder_owner, folder_owner) == 0 && ::chmod(box.dir().c_str(), mode) == 0;
+    };
+}
+
 // Makes the folder shelf append-only, or ordinary again; false when chattr
 // is missing or not allowed here.
 bool append_only(const Sandbox& box, bool on)
@@ -250,7 +261,8 @@ std::vector<Case> bad_inputs()
             .typed = "kdog->dawg\n\nkk",
             .console_has = "\nCan't write quogo.msg: writing failed: No space left on device\n",
             .links = {{"quogo.msg", "/dev/full"}},
-            .extends_dictionary = true},
+            .extends_dictionary = true,
+            .console_lacks = "which you will find in the file"},
         {.name = "link as the dictionary's first byte",
             .files = {{"quogo.dic", "|b.dic] " + cat}, {"b.dic", "_kat_->~kot_"}, {"story.txt", "cat\n"}},
             .succeeds = true,
@@ -422,6 +434,46 @@ std::vector<Case> bad_inputs()
             .args = {std::string(251, 'n') + ".t"},
             .console_has = banner + "\nCan't write " + std::string(251, 'n') + ".qgo: its copy " +
                 std::string(251, 'n') + ".qgo~ would have too long a name\n"},
+        {.name = "the user's own link to an output in another user's shared folder",
+            .succeeds = true,
+            .output_has = "kat \n",
+            .dirs = {"out"},
+            .links = {{"story.qgo", "out/story.qgo"}},
+            .setup = sticky(01777, 65534, 0)},
+        {.name = "the folder owner's link to an output in a shared folder, run as nobody",
+            .succeeds = true,
+            .output_has = "kat \n",
+            .dirs = {"out"},
+            .links = {{"story.qgo", "out/story.qgo"}},
+            .options = Sandbox::Options::nobody(),
+            .setup = sticky(01777, 0, 0)},
+        {.name = "another user's link to an output in a sticky folder that not all may write",
+            .succeeds = true,
+            .output_has = "kat \n",
+            .dirs = {"out"},
+            .links = {{"story.qgo", "out/story.qgo"}},
+            .setup = sticky(01755, 0, 65534)},
+        {.name = "an output that is a link to itself",
+            .console_has = "\nCan't write story.qgo: Too many levels of symbolic links\n",
+            .links = {{"story.qgo", "story.qgo"}},
+            .options = Sandbox::Options::first("ulimit -t 5; ")},
+        {.name = "the user's own output whose second copy's name would be too long",
+            .files = {{"quogo.dic", cat}, {std::string(248, 'n') + ".t", "cat\n"},
+                {std::string(248, 'n') + ".qgo", "mine"}, {std::string(248, 'n') + ".qgo~", "older"}},
+            .args = {std::string(248, 'n') + ".t"},
+            .console_has = banner + "\nCan't write " + std::string(248, 'n') + ".qgo: its copy " +
+                std::string(248, 'n') + ".qgo.~1~ would have too long a name\n"},
+        {.name = "outputs of an earlier run whose copies' names would be too long",
+            .files = {{"quogo.dic", cat}, {std::string(251, 'n') + ".t", "cat\n"},
+                {std::string(251, 'n') + ".qgo", "kat \n" + footer(1)},
+                {std::string(251, 'n') + ".htm", "kat \n" + footer(1)}},
+            .args = {std::string(251, 'n') + ".t"},
+            .succeeds = true,
+            .console_has = "See " + std::string(251, 'n') + ".qgo"},
+        {.name = "the name of an output's copy linked to the dictionary",
+            .files = {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "mine"}},
+            .console_has = "\nThe earlier story.qgo would be kept as story.qgo~, a file this run reads\n",
+            .links = {{"story.qgo~", "quogo.dic"}}},
         {.name = "an output's folder replaced by a link between the check and the write",
             .files = {{"quogo.dic", cat}},
             .args = {"shelf/story.txt"},

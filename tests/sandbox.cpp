@@ -152,8 +152,9 @@ RunResult Sandbox::run(const std::vector<std::string>& args, const std::string& 
     command += " " + options.redirects;
 
     const passwd* nobody = options.as_nobody ? ::getpwnam("nobody") : nullptr;
-    if (nobody != nullptr)
-        ::chmod(dir_.c_str(), 0777);
+    struct stat folder { };
+    if (nobody != nullptr && ::stat(dir_.c_str(), &folder) == 0)
+        ::chmod(dir_.c_str(), (folder.st_mode & 07000) | 0777); // a sticky folder stays sticky
     const pid_t child = ::fork();
     if (child == 0) {
         if (nobody != nullptr &&
