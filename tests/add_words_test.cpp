@@ -63,11 +63,11 @@ TEST(AddWords, ANewPairIsAddedSavedAndTranslated)
     Sandbox box;
     box.write("story.txt", "Still cat fish.\n");
     box.write("quogo.dic", two_words);
-    const RunResult run = box.run({"story.txt"}, typing({"fish->phish"}), Sandbox::Options::first("umask 022; "));
+    const RunResult run = box.run({"story.txt"}, typing({"fish->phish"}), Sandbox::Options::first("umask 002; "));
     EXPECT_EQ(run.status, 0);
     // New files get what the umask leaves, as a shell's > would give them.
     for (const std::string name : {"story.qgo", "story.htm", "quogo.msg"})
-        EXPECT_EQ(status_of(box, name).st_mode & 07777, 0644u) << name;
+        EXPECT_EQ(status_of(box, name).st_mode & 07777, 0664u) << name;
 
     const std::string group = "x+=\" _fish_->~phish_\";";
     EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, group));
@@ -108,7 +108,10 @@ TEST(AddWords, WhatTheDialogueKeepsAndDrops)
             "Not added: fish is in this group already", "fish->phish"},
         {"~ in the Quog word", {"mouse->mo~use"}, "", 2, "Not added: the Quog word can't hold ~", "still->ztill"},
         {"spaces around the pair", {" tree -> twee "}, "x+=\" _tree_->~twee_\";", 3, "", "tree->twee"},
-        {"a link alone", {"|more.dic]"}, "", 2, "", "|more.dic]"},
+        {"a link alone", {"|more.dic]"}, "", 2,
+            "\nThe link is not added: a link goes into the dictionary with new words only\n", "|more.dic]"},
+        {"two links", {"|more.dic]", "|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4,
+            "Not added: quogo.dic links on already", "|more.dic]"},
         {"a link with a pair", {"|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4, "", "dog->dawg"},
         {"several words on the Quog side", {"hi->hey there"}, "x+=\" _hi_->~hey there_\";", 3, "", "hi->hey there"},
     };
@@ -123,10 +126,11 @@ TEST(AddWords, WhatTheDialogueKeepsAndDrops)
         EXPECT_EQ(box.exists("quogo.msg"), !c.group.empty()) << c.name;
         EXPECT_EQ(count_of(run.console, "Your word(s) have been added"), c.group.empty() ? 0 : 1) << c.name;
         EXPECT_NE(box.read("story.qgo").find(footer(c.words)), std::string::npos) << c.name;
-        EXPECT_EQ(count_of(run.console, "\nNot added: "), c.said.empty() ? 0 : 1) << c.name;
-        const std::string last_prompt =
-            (c.said.empty() ? "" : "\n" + c.said + "\n") + add_prompt("quogo.dic", c.example);
-        EXPECT_NE(run.console.find(last_prompt), std::string::npos) << c.name;
+        const bool refused = c.said.starts_with("Not added");
+        EXPECT_EQ(count_of(run.console, "\nNot added: "), refused ? 1 : 0) << c.name;
+        const std::string prompt = add_prompt("quogo.dic", c.example);
+        EXPECT_NE(run.console.find(refused ? "\n" + c.said + "\n" + prompt : prompt + c.said), std::string::npos)
+            << c.name;
     }
 }
 
@@ -147,6 +151,8 @@ TEST(AddWords, TheTextAfterAddingWordsIsAFreshRun)
         {"a link added with a pair", two_words, "dog\n", {"|more.dic]", "dog->dawg"}, "doggo \n" + footer(4)},
         {"a chain of three", "_dog_->~dawg_ |more.dic]", "dog cat\n", {"cat->kit"}, "doggo kit \n" + footer(4),
             "_dawg_->~doggo_ |last.dic]"},
+        {"a chain that comes back", "_cat_->~kat_ |more.dic]", "dog cat\n", {"dog->dawg"}, "dawg kot \n" + footer(3),
+            "_kat_->~kot_ |quogo.dic]"},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -254,6 +260,8 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
 {
     struct Case {
         std::string line, why;
+        std::string dictionary = two_words;
+        std::string extended = "quogo.dic"; // the dictionary the prompt names
     };
     const Case cases[] = {
         {"justaword", "Not added: type a pair like still->ztill, or a link like |more.dic]"},
@@ -274,6 +282,9 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
         {"|sub/more.dic]", "Not added: type a link as |NAME], NAME a file of this folder"},
         {"|story.txt]", "Not added: story.txt holds no entries"},
         {"|quogo.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
+        {"|back.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
+        {"|more.dic]", "Not added: back.dic links on already", two_words + " |back.dic]", "back.dic"},
+        {"|mouse.dic]", "Not added: mouse.dic holds no entries"},
         {"a b->c", "Not added: the English word can't hold ~ or a space"},
         {"Zoo->zu", "Not added: start it in lower case; capitals in the text are found through it"},
         {"mo\x7fuse->mowse", "Not added: a line can't hold control characters"},
@@ -283,12 +294,16 @@ TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
     for (const Case& c : cases) {
         Sandbox box;
         box.write("story.txt", "cat\n");
-        box.write("quogo.dic", two_words);
+        box.write("quogo.dic", c.dictionary);
+        box.write("back.dic", "_emu_->~eemu_ |quogo.dic]");
+        box.write("more.dic", "_kat_->~kot_");
+        box.write("mouse.dic", "_mouse_->~_");
         const RunResult run = box.run({"story.txt"}, typing({c.line}));
         EXPECT_EQ(run.status, 0) << c.line;
-        EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt("quogo.dic", "still->ztill")), std::string::npos)
+        EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt(c.extended, "still->ztill")), std::string::npos)
             << c.line;
-        EXPECT_EQ(box.read("quogo.dic"), two_words) << c.line;
+        EXPECT_EQ(box.read("quogo.dic"), c.dictionary) << c.line;
+        EXPECT_EQ(box.read("back.dic"), "_emu_->~eemu_ |quogo.dic]") << c.line;
         EXPECT_FALSE(box.exists("quogo.msg")) << c.line;
     }
 }
@@ -432,6 +447,7 @@ TEST(AddWords, TheRewriteKeepsOwnerModeAndLinks)
                 ::chmod(box.path("quogo.dic").c_str(), 0600);
             }},
         {"group-readable", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0640); }},
+        {"set-group-id", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 02664); }},
         {"with an ACL that lets nobody write, and an attribute of the user's",
             [&](const Sandbox& box) {
                 const std::string path = box.path("quogo.dic");
