@@ -50,9 +50,9 @@ struct stat status_of(const Sandbox& box, const std::string& name)
     return info;
 }
 
-bool holds_temporary_file(const Sandbox& box)
+bool holds_temporary_file(const Sandbox& box, const std::string& folder = ".")
 {
-    for (const std::string& name : box.names())
+    for (const std::string& name : box.names(folder))
         if (name.rfind(".quogtran-", 0) == 0)
             return true;
     return false;
@@ -543,31 +543,36 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
     struct Case {
         int signal_number;
         At at;
+        std::string folder = "."; // of the input and the outputs
     };
     const Case cases[] = {{SIGINT, At::lock}, {SIGTERM, At::lock}, {SIGHUP, At::lock}, {SIGINT, At::last_wait},
-        {SIGTERM, At::last_wait}, {SIGHUP, At::last_wait}, {SIGTERM, At::temporary_file}};
+        {SIGTERM, At::last_wait}, {SIGHUP, At::last_wait}, {SIGTERM, At::temporary_file},
+        {SIGTERM, At::temporary_file, "shelf"}};
     for (const Case& c : cases) {
         const std::string name = std::string(strsignal(c.signal_number)) +
             (c.at == At::lock               ? " at the lock"
                     : c.at == At::last_wait ? " at the last wait"
-                                            : " at a new file");
+                                            : " at a new file") +
+            " in " + c.folder;
         Sandbox box;
-        box.write("story.txt", "cat dog\n");
+        ::mkdir(box.path(c.folder).c_str(), 0755);
+        const std::string story = c.folder + "/story";
+        box.write(story + ".txt", "cat dog\n");
         box.write("quogo.dic", two_words);
-        box.write("story.qgo", "old");
-        box.write("story.htm", "old");
+        box.write(story + ".qgo", "old");
+        box.write(story + ".htm", "old");
         if (c.at == At::temporary_file) {
             // The signal comes while the file is being made: it must wait
             // until the file is known to the handler that removes it.
             std::thread killer([&] {
-                for (int tries = 0; tries < 2000 && !holds_temporary_file(box); ++tries)
+                for (int tries = 0; tries < 2000 && !holds_temporary_file(box, c.folder); ++tries)
                     ::usleep(2000);
                 pid_t pid = 0;
                 std::ifstream(box.path(".pid")) >> pid;
                 ::kill(pid, c.signal_number);
             });
             const RunResult run = box.run(
-                {"story.txt"}, "", Sandbox::Options::first("echo $$ >.pid; exec env " + failing("slow").before));
+                {story + ".txt"}, "", Sandbox::Options::first("echo $$ >.pid; exec env " + failing("slow").before));
             killer.join();
             EXPECT_EQ(run.status, -1) << name;
         } else {
@@ -593,9 +598,9 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
         EXPECT_EQ(
             box.read("quogo.dic"), c.at != At::last_wait ? two_words : with_group(two_words, "x+=\" _dog_->~dawg_\";"))
             << name;
-        EXPECT_EQ(box.read("story.qgo"), "old") << name;
-        EXPECT_EQ(box.read("story.htm"), "old") << name;
-        EXPECT_FALSE(holds_temporary_file(box)) << name;
+        EXPECT_EQ(box.read(story + ".qgo"), "old") << name;
+        EXPECT_EQ(box.read(story + ".htm"), "old") << name;
+        EXPECT_FALSE(holds_temporary_file(box, c.folder)) << name;
     }
 }
 
@@ -606,19 +611,22 @@ TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
 {
     struct Case {
         std::string name, replacement, result;
-        bool reported; // "Your word(s) have been added"
+        bool reported;      // "Your word(s) have been added"
+        int held = LOCK_EX; // how the other program holds its lock
     };
     const std::string group = "x+=\" _dog_->~dawg_\";";
     const Case cases[] = {
         {"a new word meanwhile", two_words + " _bird_->~boid_", with_group(two_words + " _bird_->~boid_", group), true},
         {"the same pair meanwhile", two_words + " _dog_->~dawg_", two_words + " _dog_->~dawg_", false},
+        {"a new word meanwhile, under a shared lock", two_words + " _bird_->~boid_",
+            with_group(two_words + " _bird_->~boid_", group), true, LOCK_SH},
     };
     for (const Case& c : cases) {
         Sandbox box;
         box.write("story.txt", "cat dog\n");
         box.write("quogo.dic", two_words);
         const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
-        ::flock(held, LOCK_EX);
+        ::flock(held, c.held);
         TerminalRun run(box.dir(), {"story.txt"});
         ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << c.name;
         for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
@@ -639,22 +647,43 @@ TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
     }
 }
 
-// An input saved again while the run waits is never mixed with the version
-// translated first: the read that finds it changed ends the run unwritten.
-TEST(AddWords, AnInputChangedDuringTheRunEndsIt)
+// A file changed while the run waits at the add-words prompt is judged
+// again when it is written or read: an input saved again is never mixed
+// with the version translated first, and a message file turned into a link
+// to the dictionary is refused.
+TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
 {
-    Sandbox box;
-    box.write("story.txt", "cat dog\n");
-    box.write("quogo.dic", two_words);
-    TerminalRun run(box.dir(), {"story.txt"});
-    ASSERT_TRUE(run.wait_for(wait_shown));
-    box.write("story.txt", "AB CD kat x_y_z_w\n");
-    ASSERT_TRUE(run.play({{"", "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}, {wait_shown, "k"}}));
-    const int status = run.finish();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << run.screen();
-    EXPECT_NE(run.screen().find("\r\nCan't read story.txt: it changed while it was read\r\n"), std::string::npos)
-        << run.screen();
-    EXPECT_FALSE(box.exists("story.qgo"));
+    struct Case {
+        std::string name;
+        std::function<void(const Sandbox&)> change;
+        TerminalRun::Steps then; // after the dialogue, to the failure
+        std::string dictionary;  // afterwards
+    };
+    const Case cases[] = {
+        {"the input saved again", [](const Sandbox& box) { box.write("story.txt", "AB CD kat x_y_z_w\n"); },
+            {{wait_shown, "k"}, {"\r\nCan't read story.txt: it changed while it was read\r\n", ""}},
+            with_group(two_words, "x+=\" _dog_->~dawg_\";")},
+        {"the message file made a link to the dictionary",
+            [](const Sandbox& box) { ::symlink("quogo.dic", box.path("quogo.msg").c_str()); },
+            {{"\r\nWriting quogo.msg would destroy the dictionary quogo.dic\r\n", ""}},
+            with_group(two_words, "x+=\" _dog_->~dawg_\";")},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("story.txt", "cat dog\n");
+        box.write("quogo.dic", two_words);
+        TerminalRun run(box.dir(), {"story.txt"});
+        ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, ""}})) << c.name;
+        c.change(box);
+        run.type("dog->dawg\r");
+        ASSERT_TRUE(run.play({{prompt_shown, "\r"}})) << c.name;
+        ASSERT_TRUE(run.play(c.then)) << c.name << run.screen();
+        run.type("kkk");
+        const int status = run.finish();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.name << run.screen();
+        EXPECT_FALSE(box.exists("story.qgo")) << c.name;
+        EXPECT_EQ(box.read("quogo.dic"), c.dictionary) << c.name;
+    }
 }
 
 // The message file is checked with the outputs, before the display: no word
