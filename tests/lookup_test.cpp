@@ -88,7 +88,7 @@ TEST(Lookup, ASegmentThatExtendsTheWordDoesNotAnswerIt)
                 return segment;
         }
     };
-    for (const std::string word : {"cat", "caterpillar"}) {
+    for (const std::string word : {"cat", "eightish", "caterpillar"}) {
         const std::string segment = colliding(word);
         for (const std::string& dict : {"_" + segment + "_", "_" + segment + "_->~WRONG_" + std::string(24, ' ')}) {
             const SegmentIndex index('_', dict, false);
