@@ -27,8 +27,9 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
         unsigned short shrunk;   // the rows it has after the first page, when not 0
         std::vector<int> breaks; // the line each page ends with
         std::string last_key = "#";
+        std::string first_key = "#"; // at "Your (un)translation follows"
     };
-    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}, {12, 0, {10}, "q"}};
+    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}, {12, 0, {10}, "q"}, {0, 0, {}, "#", "q"}};
     for (const Case& c : cases) {
         Sandbox box;
         box.write("quogo.dic", two_words);
@@ -39,7 +40,7 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
         TerminalRun::Options options;
         options.rows = c.rows;
         TerminalRun run(box.dir(), {"story.txt"}, options);
-        ASSERT_TRUE(run.play({{"Strike Any Key ...\r\n", "#"}}));
+        ASSERT_TRUE(run.play({{"Strike Any Key ...\r\n", c.first_key}}));
         for (const int line : c.breaks) {
             ASSERT_TRUE(run.wait_for("kat " + std::to_string(line) + " \r\n\r\nStrike Any Key ...\r\n"))
                 << c.rows << run.screen();
@@ -49,7 +50,7 @@ TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
         }
         EXPECT_EQ(run.screen().find("#"), std::string::npos) << c.rows;
         ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
-        EXPECT_EQ(run.screen().find("kat 27") == std::string::npos, c.last_key == "q") << c.rows;
+        EXPECT_EQ(run.screen().find("kat 27") == std::string::npos, c.last_key == "q" || c.first_key == "q") << c.rows;
         run.type("\r");
         const int status = run.finish();
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
@@ -116,6 +117,27 @@ TEST(Terminal, SuspendedItLeavesTheTerminalAsItFoundItAndGoesOn)
         EXPECT_TRUE(run.settings_restored());
         EXPECT_TRUE(box.exists("story.qgo")) << from_fifo;
     }
+}
+
+// Ctrl-Z while the run works, at no wait (the report of the second pass,
+// after words were added), then fg: no answered wait is shown again.
+TEST(Terminal, SuspendedAtNoWaitItShowsNoWaitAgain)
+{
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write("story.txt", repeated("cat ", 600) + "\n"); // a report of 3 s
+    TerminalRun::Options as_job;
+    as_job.job_control = true;
+    TerminalRun run(box.dir(), {"-v", "story.txt"}, as_job);
+    ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "mouse->mowse\r"}, {prompt_shown, "\r"}, {wait_shown, "k"},
+        {"cat -> kat", ""}}))
+        << run.screen();
+    run.type("\x1a");
+    ASSERT_TRUE(run.wait_for("[stopped]\r\n")) << run.screen();
+    ASSERT_TRUE(run.play({{wait_shown, "k"}})) << run.screen();
+    const std::string after = run.screen().substr(run.screen().rfind("[stopped]"));
+    EXPECT_LT(after.find("Your (un)translation follows"), after.find("Strike Any Key")) << after;
+    EXPECT_EQ(run.finish(), 0) << run.screen();
 }
 
 // Each key press ends one wait whole, and typed lines are edited by the
