@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <windows.h>
 
+#include "rows.h"
 #include "test_support.h"
 
 namespace {
@@ -33,88 +35,201 @@ void write(const std::filesystem::path& name, const std::string& bytes)
     std::ofstream(name, std::ios::binary) << bytes;
 }
 
-// Runs quogtran with arguments (UTF-8), typed bytes as its standard input;
-// gives its exit status and puts its output in shown.
-int run_quogtran(const std::string& arguments, const std::string& typed, std::string& shown)
+// Whether what the program has shown comes to hold text, within a minute.
+bool shown_soon(const std::string& text)
 {
-    write("typed.in", typed);
-    const std::wstring command = L"\"" + built(QUOGTRAN_BINARY).wstring() + L"\" " +
-        std::filesystem::u8path(arguments).wstring() + L" < typed.in > shown.out";
-    const int status = _wsystem(command.c_str());
+    for (int tries = 0; tries < 6000; ++tries, ::Sleep(10))
+        if (read("shown.out").find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+// Once the program has shown text, act is done: the rest typed, or a file
+// changed.
+struct Step {
+    std::string text;
+    std::function<void()> act;
+};
+
+// Runs quogtran with arguments (UTF-8) and its output in shown.out, typing
+// the bytes of typed on a pipe after the steps; gives its exit status and
+// puts its output in shown.
+int run_quogtran(
+    const std::string& arguments, const std::string& typed, std::string& shown, const std::vector<Step>& steps = {})
+{
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE keys = nullptr;
+    HANDLE typing = nullptr;
+    const HANDLE output = ::CreateFileW(L"shown.out", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (!::CreatePipe(&keys, &typing, &inherited, 0) || output == INVALID_HANDLE_VALUE)
+        return -1;
+    ::SetHandleInformation(typing, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = keys;
+    startup.hStdOutput = startup.hStdError = output;
+    std::wstring command =
+        L"\"" + built(QUOGTRAN_BINARY).wstring() + L"\" " + std::filesystem::u8path(arguments).wstring();
+    PROCESS_INFORMATION process{};
+    const bool started =
+        ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(keys);
+    ::CloseHandle(output);
+    for (const Step& step : steps)
+        if (started && shown_soon(step.text))
+            step.act();
+    DWORD written = 0;
+    ::WriteFile(typing, typed.data(), static_cast<DWORD>(typed.size()), &written, nullptr);
+    ::CloseHandle(typing);
+    DWORD status = static_cast<DWORD>(-1);
+    if (started) {
+        ::WaitForSingleObject(process.hProcess, INFINITE);
+        ::GetExitCodeProcess(process.hProcess, &status);
+        ::CloseHandle(process.hProcess);
+        ::CloseHandle(process.hThread);
+    }
     shown = read("shown.out");
-    return status;
+    return static_cast<int>(status);
 }
 
 const std::string dictionary = "x+=\" _cat_->~kat_ _dog_->~dogg_\";\r\n";
+using Files = std::vector<std::pair<std::string, std::string>>; // UTF-8 names, bytes
 
 struct Case {
-    std::string what;
-    std::string input_name; // UTF-8
-    std::string input;
-    std::string dict; // quogo.dic, or none when empty
-    std::string typed;
-    bool read_only_output; // story.qgo there already, read-only
-    int status;
-    std::string output_name; // UTF-8: its bytes must be expected_output
-    std::string expected_output;
-    std::string expected_dict;
+    std::string name;
+    std::string input_name = "story.txt"; // UTF-8
+    std::string input = "cat";
+    std::string dict = dictionary; // quogo.dic, or none when empty
+    std::string typed{};
+    bool read_only_output = false; // story.qgo there already, read-only
+    int status = 0;
+    std::string output_name = "story.qgo"; // UTF-8: its bytes must be expected_output
+    std::string expected_output{};
+    std::string expected_dict = dictionary;
     bool twice = false;      // run again: its own outputs are replaced, no copy kept
     std::string shown_has{}; // a text the console must show
+    Files before{};          // more files, there before the run
+    Files after{};           // files that must hold these bytes after it; else no NAME~ is made
+    std::vector<std::string> folders{};
+    std::vector<Step> steps{}; // while the run waits
 };
 
-TEST(Windows, TextFilesNamesAndRights)
+void PrintTo(const Case& c, std::ostream* out)
 {
-    const auto footer_of = [](int words) {
-        return "\r\nTranslation by Quog Speak Version " + std::string(QUOGTRAN_VERSION_TEXT) +
-            "\r\nThe dishunary contains " + std::to_string(words) + " wurds.\r\n\r\n";
-    };
+    *out << c.name;
+}
+
+std::string footer_of(int words)
+{
+    return "\r\nTranslation by Quog Speak Version " + std::string(QUOGTRAN_VERSION_TEXT) +
+        "\r\nThe dishunary contains " + std::to_string(words) + " wurds.\r\n\r\n";
+}
+
+std::vector<Case> windows_cases()
+{
     const std::string footer = footer_of(2);
-    const Case cases[] = {
-        {"outputs carry CR LF", "story.txt", "cat\ndog\r\n", dictionary, "", false, 0, "story.qgo",
-            "kat \r\ndogg \r\n" + footer, dictionary},
-        {"0x1A ends the input", "story.txt", "cat\x1a dog\n", dictionary, "", false, 0, "story.htm", "kat " + footer,
-            dictionary},
-        {"0x1A ends a dictionary: the link after it is never followed", "story.txt", "dog",
-            dictionary + "\x1a|gone.dic]", "", false, 0, "story.qgo", "dogg " + footer, dictionary + "\x1a|gone.dic]"},
-        {"a second run keeps no copy of the first one's output", "story.txt", "cat", dictionary, "", false, 0,
-            "story.qgo", "kat " + footer, dictionary, true},
-        {"a UTF-8 name",
-            "r\xc3\xa9"
-            "cit.txt",
-            "cat", dictionary, "", false, 0,
-            "r\xc3\xa9"
-            "cit.qgo",
-            "kat " + footer, dictionary},
-        {"a read-only output is refused before anything is written", "story.txt", "cat", dictionary, "", true, 1,
-            "story.qgo", "mine", dictionary, false, "\nCan't write story.qgo: Access"},
-        {"a missing dictionary: where it is looked for", "story.txt", "cat", "", "", false, 1, "story.qgo", "", "",
-            false, "The dictionary quogo.dic is looked for in the current folder"},
-        {"the rewrite keeps the dictionary's CR LF, before its 0x1A", "story.txt", "mouse", dictionary + "\x1a",
-            "kmouse->mowse\n\nkkk", false, 0, "story.qgo", "mowse " + footer_of(3),
-            dictionary + "x+=\" _mouse_->~mowse_\";\r\n\x1a"},
+    return {
+        {.name = "outputs carry CR LF", .input = "cat\ndog\r\n", .expected_output = "kat \r\ndogg \r\n" + footer},
+        {.name = "0x1A ends the input",
+            .input = "cat\x1a dog\n",
+            .output_name = "story.htm",
+            .expected_output = "kat " + footer},
+        {.name = "0x1A ends a dictionary: the link after it is never followed",
+            .input = "dog",
+            .dict = dictionary + "\x1a|gone.dic]",
+            .expected_output = "dogg " + footer,
+            .expected_dict = dictionary + "\x1a|gone.dic]"},
+        {.name = "a second run keeps no copy of the first one's output",
+            .expected_output = "kat " + footer,
+            .twice = true},
+        {.name = "a UTF-8 name",
+            .input_name = "r\xc3\xa9"
+                          "cit.txt",
+            .output_name = "r\xc3\xa9"
+                           "cit.qgo",
+            .expected_output = "kat " + footer},
+        {.name = "a read-only output is refused before anything is written",
+            .read_only_output = true,
+            .status = 1,
+            .expected_output = "mine",
+            .shown_has = "\r\nCan't write story.qgo: Access denied\r\n"},
+        {.name = "a missing dictionary: where it is looked for",
+            .dict = "",
+            .status = 1,
+            .expected_dict = "",
+            .shown_has = "The dictionary quogo.dic is looked for in the current folder"},
+        {.name = "the rewrite keeps the dictionary's CR LF, before its 0x1A",
+            .input = "mouse",
+            .dict = dictionary + "\x1a",
+            .typed = "kmouse->mowse\n\nkkk",
+            .expected_output = "mowse " + footer_of(3),
+            .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n\x1a"},
+        {.name = "an earlier copy is never copied over",
+            .expected_output = "kat " + footer,
+            .before = {{"story.qgo", "mine"}, {"story.qgo~", "older"}},
+            .after = {{"story.qgo~", "older"}, {"story.qgo.~1~", "mine"}}},
+        {.name = "a backslash parts folders",
+            .input_name = "dir.v2\\story.txt",
+            .output_name = "dir.v2\\story.qgo",
+            .expected_output = "kat " + footer,
+            .folders = {"dir.v2"}},
+        {.name = "a device is no dictionary",
+            .dict = dictionary + "|NUL]",
+            .status = 1,
+            .expected_dict = dictionary + "|NUL]",
+            .shown_has = "\r\nCan't open NUL: not a regular file\r\n"},
+        {.name = "a folder in an output's place",
+            .status = 1,
+            .shown_has = "\r\nCan't write story.qgo: Is a directory\r\n",
+            .folders = {"story.qgo"}},
+        {.name = "an input saved again while the run waits, of the same size",
+            .typed = "kmouse->mowse\n\nkkk",
+            .status = 1,
+            .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n",
+            .shown_has = "\r\nCan't read story.txt: it changed while it was read\r\n",
+            .steps = {{"Strike Any Key", [] { write("story.txt", "dog"); }}}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const ScratchDirectory scratch;
-        write(std::filesystem::u8path(c.input_name), c.input);
-        if (!c.dict.empty())
-            write("quogo.dic", c.dict);
-        if (c.read_only_output) {
-            write("story.qgo", "mine");
-            std::filesystem::permissions(
-                "story.qgo", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
-        }
-        std::string shown;
+}
+
+class Windows : public testing::TestWithParam<Case> { };
+
+TEST_P(Windows, TextFilesNamesAndRights)
+{
+    const Case& c = GetParam();
+    const ScratchDirectory scratch;
+    for (const std::string& folder : c.folders)
+        std::filesystem::create_directory(std::filesystem::u8path(folder));
+    write(std::filesystem::u8path(c.input_name), c.input);
+    if (!c.dict.empty())
+        write("quogo.dic", c.dict);
+    for (const auto& [name, bytes] : c.before)
+        write(std::filesystem::u8path(name), bytes);
+    if (c.read_only_output) {
+        write("story.qgo", "mine");
+        std::filesystem::permissions(
+            "story.qgo", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+    }
+    std::string shown;
+    EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown, c.steps), c.status) << shown;
+    if (c.twice) {
         EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown), c.status) << shown;
-        if (c.twice) {
-            EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown), c.status) << shown;
-        }
-        EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(c.output_name + "~")));
-        EXPECT_EQ(read(std::filesystem::u8path(c.output_name)), c.expected_output);
-        EXPECT_EQ(read("quogo.dic"), c.expected_dict);
-        EXPECT_NE(shown.find(c.shown_has), std::string::npos) << shown;
+    }
+    EXPECT_TRUE(!c.after.empty() || !std::filesystem::exists(std::filesystem::u8path(c.output_name + "~")));
+    for (const auto& [name, bytes] : c.after)
+        EXPECT_EQ(read(std::filesystem::u8path(name)), bytes) << name;
+    EXPECT_EQ(read(std::filesystem::u8path(c.output_name)), c.expected_output);
+    EXPECT_EQ(read("quogo.dic"), c.expected_dict);
+    EXPECT_NE(shown.find(c.shown_has), std::string::npos) << shown;
+    for (const std::string folder : {".", "dir.v2"}) {
+        std::error_code missing;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".quogtran-")) << entry.path().string();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, Windows, testing::ValuesIn(windows_cases()), row_name<Case>);
 
 TEST(Windows, TheConsoleModeIsPutBack)
 {
