@@ -18,6 +18,7 @@
 #include <map>
 #include <thread>
 
+#include "rows.h"
 #include "sandbox.h"
 #include "terminal_run.h"
 
@@ -323,15 +324,21 @@ TEST(AddWords, APairOfTheLongestLineIsTakenWhole)
 // typed words are still shown and kept in the message file. So does one
 // that a chain link names, unless the link names a file of this folder that
 // holds entries: a dictionary handed over could name any file.
-TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
+struct NotReplaced {
+    std::string name;
+    std::function<void(const Sandbox&)> setup; // after quogo.dic holds two words
+    Sandbox::Options options;
+    std::string failure;
+    std::string input = "story.txt";
+};
+
+void PrintTo(const NotReplaced& row, std::ostream* out)
 {
-    struct Case {
-        std::string name;
-        std::function<void(const Sandbox&)> setup; // after quogo.dic holds two words
-        Sandbox::Options options;
-        std::string failure;
-        std::string input = "story.txt";
-    };
+    *out << row.name;
+}
+
+std::vector<NotReplaced> not_replaced()
+{
     const auto as_it_is = [](const Sandbox&) {};
     const auto larger_than_the_limit = [](const Sandbox& box) {
         std::string big;
@@ -346,7 +353,7 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
             box.write("quogo.dic", two_words + " |" + link + "]");
         };
     };
-    const Case cases[] = {
+    return {
         {"a write past the file-size limit", larger_than_the_limit, Sandbox::Options::first("ulimit -f 2; "),
             "\nCan't write quogo.dic: writing failed: File too large\n"},
         {"read-only", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0444); },
@@ -379,38 +386,38 @@ TEST(AddWords, ADictionaryThatCannotBeReplacedStaysAndTheWordsAreKept)
         {"the input file", as_it_is, {}, "\nWriting quogo.dic would destroy the input file\n" + usage_screen,
             "quogo.dic"},
     };
-    std::string skipped;
-    for (const Case& c : cases) {
-        if (c.options.as_nobody && !can_run_as_nobody()) {
-            skipped += "'" + c.name + "': only root can run the program as nobody. ";
-            continue;
-        }
-        Sandbox box;
-        box.write("story.txt", "cat\n");
-        box.write("quogo.dic", two_words);
-        c.setup(box);
-        const struct stat before = status_of(box, "quogo.dic");
-        std::vector<std::pair<std::string, std::string>> files; // every regular file, with its bytes
-        for (const std::string name : {"quogo.dic", "story.txt", "notes.txt", "sub/more.dic"})
-            if (S_ISREG(status_of(box, name).st_mode))
-                files.emplace_back(name, box.read(name));
-        const RunResult run = box.run({c.input}, typing({"dog->dawg"}), c.options);
-
-        EXPECT_EQ(run.status, 1) << c.name;
-        EXPECT_NE(run.console.find("\nYour word(s) could not be added to the dictionary!"), std::string::npos)
-            << c.name;
-        EXPECT_NE(run.console.find("\x1b[0m" + c.failure), std::string::npos) << c.name << run.console;
-        const struct stat after = status_of(box, "quogo.dic");
-        EXPECT_TRUE(before.st_ino == after.st_ino && before.st_mode == after.st_mode && before.st_uid == after.st_uid)
-            << c.name;
-        for (const auto& [name, bytes] : files)
-            EXPECT_TRUE(box.read(name) == bytes) << c.name << ": " << name;
-        EXPECT_EQ(box.read("quogo.msg"), "x+=\" _dog_->~dawg_\";") << c.name;
-        EXPECT_FALSE(holds_temporary_file(box)) << c.name;
-    }
-    if (!skipped.empty())
-        GTEST_SKIP() << skipped;
 }
+
+class DictionaryNotReplaced : public testing::TestWithParam<NotReplaced> { };
+
+TEST_P(DictionaryNotReplaced, StaysAndTheWordsAreKept)
+{
+    const NotReplaced& c = GetParam();
+    if (c.options.as_nobody && !can_run_as_nobody())
+        GTEST_SKIP() << "only root can run the program as nobody";
+    Sandbox box;
+    box.write("story.txt", "cat\n");
+    box.write("quogo.dic", two_words);
+    c.setup(box);
+    const struct stat before = status_of(box, "quogo.dic");
+    std::vector<std::pair<std::string, std::string>> files; // every regular file, with its bytes
+    for (const std::string name : {"quogo.dic", "story.txt", "notes.txt", "sub/more.dic"})
+        if (S_ISREG(status_of(box, name).st_mode))
+            files.emplace_back(name, box.read(name));
+    const RunResult run = box.run({c.input}, typing({"dog->dawg"}), c.options);
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.console.find("\nYour word(s) could not be added to the dictionary!"), std::string::npos);
+    EXPECT_NE(run.console.find("\x1b[0m" + c.failure), std::string::npos) << run.console;
+    const struct stat after = status_of(box, "quogo.dic");
+    EXPECT_TRUE(before.st_ino == after.st_ino && before.st_mode == after.st_mode && before.st_uid == after.st_uid);
+    for (const auto& [name, bytes] : files)
+        EXPECT_TRUE(box.read(name) == bytes) << name;
+    EXPECT_EQ(box.read("quogo.msg"), "x+=\" _dog_->~dawg_\";");
+    EXPECT_FALSE(holds_temporary_file(box));
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, DictionaryNotReplaced, testing::ValuesIn(not_replaced()), row_name<NotReplaced>);
 
 // The attributes of the file at path, by name, with their values.
 std::map<std::string, std::string> attributes_of(const std::string& path)
@@ -428,73 +435,88 @@ std::map<std::string, std::string> attributes_of(const std::string& path)
 
 // The rewrite keeps what the file was: owner, group, mode, ACL, extended
 // attributes and links.
-TEST(AddWords, TheRewriteKeepsOwnerModeAndLinks)
+struct Kept {
+    std::string name;
+    std::function<bool(const Sandbox&)> setup; // false: it can't be done here
+};
+
+void PrintTo(const Kept& row, std::ostream* out)
 {
-    struct Case {
-        std::string name;
-        std::function<void(const Sandbox&)> setup;
+    *out << row.name;
+}
+
+bool acl(const std::string& change, const std::string& path)
+{
+    return std::system(("setfacl " + change + " '" + path + "' 2>/dev/null").c_str()) == 0;
+}
+
+std::vector<Kept> kept_by_rewrites()
+{
+    const auto mode = [](mode_t bits) {
+        return [=](const Sandbox& box) { return ::chmod(box.path("quogo.dic").c_str(), bits) == 0; };
     };
-    std::string skipped;
-    const auto acl = [&](const std::string& change, const std::string& path) {
-        if (std::system(("setfacl " + change + " '" + path + "' 2>/dev/null").c_str()) != 0)
-            skipped += "setfacl " + change + ": setfacl is missing or the file system has no ACLs. ";
-    };
-    const Case cases[] = {
+    return {
         {"someone else's private dictionary",
             [](const Sandbox& box) {
                 if (::geteuid() == 0)
                     (void)!::chown(box.path("quogo.dic").c_str(), 65534, 65534);
-                ::chmod(box.path("quogo.dic").c_str(), 0600);
+                return ::chmod(box.path("quogo.dic").c_str(), 0600) == 0;
             }},
-        {"group-readable", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 0640); }},
-        {"set-group-id", [](const Sandbox& box) { ::chmod(box.path("quogo.dic").c_str(), 02664); }},
+        {"group-readable", mode(0640)},
+        {"set-group-id", mode(02664)},
         {"with an ACL that lets nobody write, and an attribute of the user's",
-            [&](const Sandbox& box) {
+            [](const Sandbox& box) {
                 const std::string path = box.path("quogo.dic");
                 ::setxattr(path.c_str(), "user.origin", "typed by hand", 13, 0);
                 // The group bits then hold the ACL's mask: copying them
                 // alone would let the owning group write.
-                acl("-m u:nobody:rw,g::r", path);
+                return acl("-m u:nobody:rw,g::r", path);
             }},
         {"in a folder whose default ACL a new file inherits",
-            [&](const Sandbox& box) { acl("-d -m u:nobody:rw", box.dir()); }},
+            [](const Sandbox& box) { return acl("-d -m u:nobody:rw", box.dir()); }},
         {"a link",
             [](const Sandbox& box) {
                 ::rename(box.path("quogo.dic").c_str(), box.path("real.dic").c_str());
-                ::symlink("real.dic", box.path("quogo.dic").c_str());
+                return ::symlink("real.dic", box.path("quogo.dic").c_str()) == 0;
             }},
         {"a link to a relative link in another folder",
             [](const Sandbox& box) {
                 ::mkdir(box.path("sub").c_str(), 0755);
                 ::rename(box.path("quogo.dic").c_str(), box.path("sub/real.dic").c_str());
                 ::symlink("real.dic", box.path("sub/link.dic").c_str());
-                ::symlink("sub/link.dic", box.path("quogo.dic").c_str());
+                return ::symlink("sub/link.dic", box.path("quogo.dic").c_str()) == 0;
             }},
     };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", "cat\n");
-        box.write("quogo.dic", two_words);
-        c.setup(box);
-        struct stat link_before { };
-        ::lstat(box.path("quogo.dic").c_str(), &link_before);
-        const struct stat before = status_of(box, "quogo.dic");
-        const auto attributes = attributes_of(box.path("quogo.dic"));
-        const RunResult run = box.run({"story.txt"}, typing({"dog->dawg"}));
-        EXPECT_EQ(run.status, 0) << c.name;
-        EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, "x+=\" _dog_->~dawg_\";")) << c.name;
-        EXPECT_EQ(attributes_of(box.path("quogo.dic")), attributes) << c.name;
-        struct stat link_after { };
-        ::lstat(box.path("quogo.dic").c_str(), &link_after);
-        const struct stat after = status_of(box, "quogo.dic");
-        EXPECT_EQ(S_ISLNK(link_before.st_mode), S_ISLNK(link_after.st_mode)) << c.name;
-        EXPECT_EQ(before.st_mode, after.st_mode) << c.name;
-        EXPECT_EQ(before.st_uid, after.st_uid) << c.name;
-        EXPECT_EQ(before.st_gid, after.st_gid) << c.name;
-    }
-    if (!skipped.empty())
-        GTEST_SKIP() << skipped;
 }
+
+class Rewrite : public testing::TestWithParam<Kept> { };
+
+TEST_P(Rewrite, KeepsOwnerModeAndLinks)
+{
+    const Kept& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", "cat\n");
+    box.write("quogo.dic", two_words);
+    if (!c.setup(box))
+        GTEST_SKIP() << "setfacl is missing or the file system has no ACLs";
+    struct stat link_before { };
+    ::lstat(box.path("quogo.dic").c_str(), &link_before);
+    const struct stat before = status_of(box, "quogo.dic");
+    const auto attributes = attributes_of(box.path("quogo.dic"));
+    const RunResult run = box.run({"story.txt"}, typing({"dog->dawg"}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, "x+=\" _dog_->~dawg_\";"));
+    EXPECT_EQ(attributes_of(box.path("quogo.dic")), attributes);
+    struct stat link_after { };
+    ::lstat(box.path("quogo.dic").c_str(), &link_after);
+    const struct stat after = status_of(box, "quogo.dic");
+    EXPECT_EQ(S_ISLNK(link_before.st_mode), S_ISLNK(link_after.st_mode));
+    EXPECT_EQ(before.st_mode, after.st_mode);
+    EXPECT_EQ(before.st_uid, after.st_uid);
+    EXPECT_EQ(before.st_gid, after.st_gid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, Rewrite, testing::ValuesIn(kept_by_rewrites()), row_name<Kept>);
 
 // A run that loaded the dictionary before another run added words keeps
 // those words, and does not store again a pair that is there by now.
