@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 
+#include "rows.h"
 #include "sandbox.h"
 #include "terminal_run.h"
 
@@ -142,7 +143,24 @@ TEST(Terminal, SuspendedAtNoWaitItShowsNoWaitAgain)
 
 // Each key press ends one wait whole, and typed lines are edited by the
 // terminal's own keys: what is stored is what the user saw.
-TEST(Terminal, KeysAndLinesAreTakenAsTyped)
+struct Typed {
+    std::string name;
+    std::vector<std::string> args;
+    std::function<void(termios&)> settings;
+    TerminalRun::Steps steps;
+    int exit_status;
+    std::string stored; // quogo.dic afterwards
+    bool job_control = false;
+    int gap_ms = 0;                         // between the bytes typed
+    std::vector<std::string> environment{}; // "NAME=value" each
+};
+
+void PrintTo(const Typed& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+std::vector<Typed> typed_rows()
 {
     using Steps = TerminalRun::Steps;
     // A key at the first wait, a line at the add-words prompt, Enter, and
@@ -164,18 +182,7 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
         t.c_cc[VMIN] = 0;
     };
     const std::string mouse = two_words + "\nx+=\" _mouse_->~mowse_\";\n";
-    struct Case {
-        std::string name;
-        std::vector<std::string> args;
-        std::function<void(termios&)> settings;
-        Steps steps;
-        int exit_status;
-        std::string stored; // quogo.dic afterwards
-        bool job_control = false;
-        int gap_ms = 0;                         // between the bytes typed
-        std::vector<std::string> environment{}; // "NAME=value" each
-    };
-    const Case cases[] = {
+    return {
         {"arrow key at a wait", {"story.txt"}, nullptr, adding("\x1b[B", "mouse->mowse"), 0, mouse},
         {"function key at a wait", {"story.txt"}, nullptr, adding("\x1b[15~", "mouse->mowse"), 0, mouse},
         {"keypad key at a wait", {"story.txt"}, nullptr, adding("\x1bOP", "mouse->mowse"), 0, mouse},
@@ -225,23 +232,30 @@ TEST(Terminal, KeysAndLinesAreTakenAsTyped)
             {{"Dictionary loaded!", "Still cat\r\x04"}, {wait_shown, "k"}, {"Ztill kat", ""}, {prompt_shown, "\r"}}, 0,
             two_words},
     };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("quogo.dic", two_words);
-        box.write("story.txt", "Still cat.\n");
-        ::symlink("/dev/tty", box.path("typed.txt").c_str());
-        TerminalRun::Options options;
-        options.settings = c.settings;
-        options.job_control = c.job_control;
-        options.environment = c.environment;
-        TerminalRun run(box.dir(), c.args, options);
-        ASSERT_TRUE(run.play(c.steps, c.gap_ms)) << c.name << ": " << run.screen();
-        const int status = run.finish();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << ": " << run.screen();
-        EXPECT_EQ(box.read("quogo.dic"), c.stored) << c.name;
-        EXPECT_TRUE(run.settings_restored()) << c.name;
-    }
 }
+
+class KeysAndLines : public testing::TestWithParam<Typed> { };
+
+TEST_P(KeysAndLines, AreTakenAsTyped)
+{
+    const Typed& c = GetParam();
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write("story.txt", "Still cat.\n");
+    ::symlink("/dev/tty", box.path("typed.txt").c_str());
+    TerminalRun::Options options;
+    options.settings = c.settings;
+    options.job_control = c.job_control;
+    options.environment = c.environment;
+    TerminalRun run(box.dir(), c.args, options);
+    ASSERT_TRUE(run.play(c.steps, c.gap_ms)) << c.name << ": " << run.screen();
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << ": " << run.screen();
+    EXPECT_EQ(box.read("quogo.dic"), c.stored) << c.name;
+    EXPECT_TRUE(run.settings_restored()) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, KeysAndLines, testing::ValuesIn(typed_rows()), row_name<Typed>);
 
 // With its output going to another program (a pager, which owns the
 // terminal then) the run leaves the terminal's settings alone, even while
@@ -291,26 +305,31 @@ TEST(Terminal, OutputElsewhere)
     }
 }
 
-TEST(Terminal, SettingsComeBackOnEveryWayOut)
+struct WayOut {
+    std::string name;
+    std::vector<std::string> args;
+    bool with_dictionary;
+    TerminalRun::Steps steps;
+    int signal_number;  // sent after the steps, when not 0
+    int exit_status;    // expected when no signal ends the run
+    int ending_signal;  // expected signal, or 0
+    std::string then{}; // typed after the signal
+    TerminalRun::Options options{};
+    std::string message_file{}; // what quogo.msg is: "fifo" (no one reads it), "folder", or nothing
+};
+
+void PrintTo(const WayOut& row, std::ostream* out)
 {
-    using Steps = TerminalRun::Steps;
-    struct Case {
-        std::string name;
-        std::vector<std::string> args;
-        bool with_dictionary;
-        Steps steps;
-        int signal_number;  // sent after the steps, when not 0
-        int exit_status;    // expected when no signal ends the run
-        int ending_signal;  // expected signal, or 0
-        std::string then{}; // typed after the signal
-        TerminalRun::Options options{};
-        std::string message_file{}; // what quogo.msg is: "fifo" (no one reads it), "folder", or nothing
-    };
+    *out << row.name;
+}
+
+std::vector<WayOut> ways_out()
+{
     TerminalRun::Options nonblocking;
     nonblocking.nonblocking_input = true;
     TerminalRun::Options nohup;
     nohup.ignore_hangup = true;
-    std::vector<Case> cases = {
+    std::vector<WayOut> cases = {
         {"normal run", {"story.txt"}, true, {{wait_shown, "k"}, {prompt_shown, "\r"}}, 0, 0, 0},
         {"usage screen", {"-x", "story.txt"}, true, {{wait_shown, "k"}}, 0, 1, 0},
         {"missing dictionary", {"story.txt"}, false, {{"Can't open quogo.dic", ""}}, 0, 1, 0},
@@ -327,33 +346,41 @@ TEST(Terminal, SettingsComeBackOnEveryWayOut)
     for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGABRT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
              SIGVTALRM, SIGPROF, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
         cases.push_back({strsignal(number), {"story.txt"}, true, {{wait_shown, ""}}, number, 0, number});
-    for (const Case& c : cases) {
-        Sandbox box;
-        if (c.with_dictionary)
-            box.write("quogo.dic", two_words);
-        box.write("story.txt", "Still cat.\n");
-        if (c.message_file == "fifo")
-            ::mkfifo(box.path("quogo.msg").c_str(), 0644);
-        if (c.message_file == "folder")
-            ::mkdir(box.path("quogo.msg").c_str(), 0755);
-        TerminalRun run(box.dir(), c.args, c.options);
-        ASSERT_TRUE(run.play(c.steps)) << c.name << run.screen();
-        if (c.signal_number != 0)
-            run.signal(c.signal_number);
-        run.type(c.then);
-        if (!c.then.empty()) {
-            EXPECT_TRUE(run.play({{"Press Enter to exit : ", "\r"}})) << c.name;
-        }
-        const int status = run.finish();
-        if (c.ending_signal != 0) {
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.ending_signal) << c.name;
-        } else {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << run.screen();
-        }
-        EXPECT_TRUE(run.settings_restored()) << c.name;
-        // No colour or bold is left on: the last escape is the reset.
-        EXPECT_EQ(run.screen().rfind("\x1b["), run.screen().rfind("\x1b[0m")) << c.name;
-    }
+    return cases;
 }
+
+class Settings : public testing::TestWithParam<WayOut> { };
+
+TEST_P(Settings, ComeBackOnEveryWayOut)
+{
+    const WayOut& c = GetParam();
+    Sandbox box;
+    if (c.with_dictionary)
+        box.write("quogo.dic", two_words);
+    box.write("story.txt", "Still cat.\n");
+    if (c.message_file == "fifo")
+        ::mkfifo(box.path("quogo.msg").c_str(), 0644);
+    if (c.message_file == "folder")
+        ::mkdir(box.path("quogo.msg").c_str(), 0755);
+    TerminalRun run(box.dir(), c.args, c.options);
+    ASSERT_TRUE(run.play(c.steps)) << c.name << run.screen();
+    if (c.signal_number != 0)
+        run.signal(c.signal_number);
+    run.type(c.then);
+    if (!c.then.empty()) {
+        EXPECT_TRUE(run.play({{"Press Enter to exit : ", "\r"}})) << c.name;
+    }
+    const int status = run.finish();
+    if (c.ending_signal != 0) {
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.ending_signal) << c.name;
+    } else {
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_status) << c.name << run.screen();
+    }
+    EXPECT_TRUE(run.settings_restored()) << c.name;
+    // No colour or bold is left on: the last escape is the reset.
+    EXPECT_EQ(run.screen().rfind("\x1b["), run.screen().rfind("\x1b[0m")) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, Settings, testing::ValuesIn(ways_out()), row_name<WayOut>);
 
 } // namespace
