@@ -24,8 +24,8 @@ inline Outcome writing_failed(const std::string& name, Outcome outcome)
 }
 
 // The names a file of the user's own is kept under, the first free one of
-// NAME~, NAME.~1~, NAME.~2~ and so on, the numbered copies of Unix tools.
-constexpr int most_copies = 1000;
+// NAME~, NAME.~1~, NAME.~2~ and so on, the numbered copies of Unix tools,
+// which have no upper bound.
 inline std::string copy_name(const std::string& path, int number)
 {
     return path + (number == 0 ? "~" : ".~" + std::to_string(number) + "~");

@@ -346,11 +346,22 @@ Outcome copy_attributes(const Target&, int)
 }
 #endif
 
+// The number of the first copy name of the target that no file has now:
+// the one the check names and the one the copy takes, unless another
+// program takes it meanwhile.
+int first_free_copy(const Target& target, int number = 0)
+{
+    struct stat info;
+    while (::fstatat(target.folder.get(), copy_name(target.last, number).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
+        ++number;
+    return number;
+}
+
 // Keeps the file at path under the first free copy name, and says which in
 // kept_as: a link is never made over a file, so no earlier copy is lost.
 Outcome keep_copy(const Target& target, std::string& kept_as)
 {
-    for (int number = 0; number < most_copies; ++number) {
+    for (int number = first_free_copy(target);; number = first_free_copy(target, number + 1)) {
         kept_as = copy_name(target.path, number);
         if (::linkat(target.folder.get(), target.last.c_str(), target.folder.get(),
                 copy_name(target.last, number).c_str(), 0) == 0)
@@ -358,7 +369,6 @@ Outcome keep_copy(const Target& target, std::string& kept_as)
         if (errno != EEXIST)
             return failed("keeping a copy as " + kept_as);
     }
-    return failed("keeping a copy", EEXIST);
 }
 
 // A temporary file beside the file it will replace. It is removed when it
@@ -571,11 +581,7 @@ Outcome check_writable(const std::string& name, TailTest written_here)
         if (!target.exists || written_here == nullptr || written_here(last_bytes(target)))
             return std::nullopt;
         // The file is the user's own and will be kept: under a name that fits.
-        int number = 0;
-        struct stat info;
-        while (number < most_copies &&
-            ::fstatat(target.folder.get(), copy_name(target.last, number).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
-            ++number;
+        const int number = first_free_copy(target);
         if (copy_name(target.last, number).size() > NAME_MAX)
             return refusal("its copy " + copy_name(target.path, number) + " would have too long a name");
         return std::nullopt;

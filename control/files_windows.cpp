@@ -181,15 +181,18 @@ private:
     // over a file.
     Outcome keep_copy(const std::string& name, std::string& kept_as) const
     {
-        for (int number = 0; number < most_copies; ++number) {
+        for (int number = 0;; ++number) {
             kept_as = copy_name(name, number);
             if (::CopyFileW(target_.name.c_str(), wide(kept_as).c_str(), TRUE))
                 return std::nullopt;
-            if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS &&
-                ::GetLastError() != ERROR_ACCESS_DENIED)
-                return failed("keeping a copy as " + kept_as);
+            // A read-only copy there says "access denied": it is taken too.
+            const DWORD error = ::GetLastError();
+            const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                (error == ERROR_ACCESS_DENIED &&
+                    ::GetFileAttributesW(wide(kept_as).c_str()) != INVALID_FILE_ATTRIBUTES);
+            if (!taken)
+                return failed("keeping a copy as " + kept_as, error);
         }
-        return failed("keeping a copy", ERROR_FILE_EXISTS);
     }
 
     const Target& target_;

@@ -478,6 +478,16 @@ std::vector<Case> bad_inputs()
             .files = {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "mine"}},
             .console_has = "\nThe earlier story.qgo would be kept as story.qgo~, a file this run reads\n",
             .links = {{"story.qgo~", "quogo.dic"}}},
+        {.name = "the user's own output with a thousand copies kept already",
+            .succeeds = true,
+            .console_has = "The earlier story.qgo is kept as story.qgo.~1000~.\n",
+            .setup =
+                [](const Sandbox& box) {
+                    box.write("story.qgo", "mine");
+                    for (int number = 0; number < 1000; ++number)
+                        box.write(number == 0 ? "story.qgo~" : "story.qgo.~" + std::to_string(number) + "~", "old");
+                    return true;
+                }},
         {.name = "an output's folder replaced by a link between the check and the write",
             .files = {{"quogo.dic", cat}},
             .args = {"shelf/story.txt"},
