@@ -29,6 +29,7 @@ std::optional<std::string> load_first_dictionary()
 {
     run.word_count = 0;
     run.earlier.clear();
+    run.chain.clear();
     return load_dictionary(std::string(first_dictionary));
 }
 

@@ -19,8 +19,17 @@ std::string file_version(const std::string& name);
 // Where the file's own name begins in path: after its last folder separator.
 std::size_t file_name_start(std::string_view path);
 
+// What tells the existing file called name apart from any other, links
+// followed: its device and inode (volume and file index on Windows); empty
+// when none is there.
+std::string file_identity(const std::string& name);
+
 // True when both names lead to the same existing file.
-bool same_file(const std::string& first, const std::string& second);
+inline bool same_file(const std::string& first, const std::string& second)
+{
+    const std::string identity = file_identity(first);
+    return !identity.empty() && identity == file_identity(second);
+}
 
 // Opens the file called name (never through another user's link in a shared
 // folder) and hands its bytes to take, a chunk at a time, once start has seen whether it is a regular file and how big

@@ -533,12 +533,10 @@ std::size_t file_name_start(std::string_view path)
     return path.rfind('/') + 1; // npos + 1 is 0
 }
 
-bool same_file(const std::string& first, const std::string& second)
+std::string file_identity(const std::string& name)
 {
-    struct stat a;
-    struct stat b;
-    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-        a.st_ino == b.st_ino; // one file: its device and inode
+    struct stat info;
+    return ::stat(name.c_str(), &info) != 0 ? "" : std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
 Outcome read_file(

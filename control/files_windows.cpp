@@ -260,12 +260,12 @@ std::string file_version(const std::string& name)
     return version;
 }
 
-bool same_file(const std::string& first, const std::string& second)
+std::string file_identity(const std::string& name)
 {
-    BY_HANDLE_FILE_INFORMATION a;
-    BY_HANDLE_FILE_INFORMATION b;
-    return identify(first, a) && identify(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-        a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+    BY_HANDLE_FILE_INFORMATION info;
+    return !identify(name, info) ? ""
+                                 : std::to_string(info.dwVolumeSerialNumber) + ":" +
+            std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
 }
 
 Outcome read_file(

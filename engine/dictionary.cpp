@@ -32,9 +32,9 @@ bool holds_entry(std::string_view dict)
 
 bool in_chain(const std::string& name)
 {
-    const auto same = [&](const std::string& used) { return used == name || same_file(used, name); };
-    return same(run.dict_name) ||
-        std::any_of(run.earlier.begin(), run.earlier.end(), [&](const Dictionary& used) { return same(used.name); });
+    // Asked once for each link: a look-up in the set, so that a long chain
+    // costs in proportion to its length.
+    return name == run.dict_name || run.chain.contains(file_identity(name));
 }
 
 std::optional<std::string> take_dictionary(std::string contents)
@@ -72,6 +72,7 @@ std::optional<std::string> load_dictionary(const std::string& name)
         failure->with_usage = false; // a dictionary that cannot be read ends the run at once
         fail(*failure);
     }
+    run.chain.insert(file_identity(name));
     std::optional<std::string> next = take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
     return next;

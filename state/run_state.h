@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,7 @@ struct Run {
     std::string dict_name;           // the dictionary in use; read by the pass, the dialogue and the clash checks
     std::string dict_text;           // its text, line breaks dropped; read by the pass and the dialogue
     std::vector<Dictionary> earlier; // the chain before it, in order; read by the dialogue and the clash checks
+    std::set<std::string> chain;     // the identities of all of them; read by in_chain
     long long word_count = 0;        // tildes in the dictionaries loaded; read by the footer
 
     // --- Texts ---------------------------------------------------------------------

@@ -265,6 +265,26 @@ TEST(Run, ChainsThatComeBackEndWithOneLine)
     }
 }
 
+// Each link of a chain is compared with the dictionaries before it at the
+// cost of one look-up: a chain of 1,000 takes a few calls to the system for
+// each dictionary, not one for each pair of them.
+TEST(Run, AChainOfAThousandDictionariesAsksTheSystemInProportion)
+{
+    if (std::system("strace -V >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no strace to count the calls";
+    Sandbox box;
+    box.write("story.txt", "cat\n");
+    box.write("quogo.dic", "_cat_->~kat_ |d1.dic]");
+    for (int n = 1; n < 1000; ++n)
+        box.write("d" + std::to_string(n) + ".dic", "_kat_->~kat_ |d" + std::to_string(n + 1) + ".dic]");
+    box.write("d1000.dic", "_kat_->~kot_");
+    const RunResult run =
+        box.run({"story.txt"}, "", Sandbox::Options::first("strace -f -qq -o .calls -e trace=/stat "));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(box.read("story.qgo").substr(0, 5), "kot \n");
+    EXPECT_LT(count_of(box.read(".calls"), "\n"), 50 * 1000) << "calls asking for a file's status";
+}
+
 TEST(Run, FortyFiveLinesPauseTwiceOnTheConsoleAndNeverInTheFiles)
 {
     Sandbox box;
