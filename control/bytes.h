@@ -142,3 +142,53 @@ inline std::size_t next_low_byte(std::string_view text, std::size_t from)
     }
     return from;
 }
+
+// A hash of a stream of bytes that does not depend on how the stream is cut
+// into chunks: whole blocks of 8 bytes are mixed in as they come (multiplied
+// by an odd constant, then the high half folded into the low), and the bytes
+// of a block not yet whole wait for the next chunk. It tells one reading of
+// a file from another; seeded, no file can be made to agree with another.
+class StreamHash {
+public:
+    explicit StreamHash(std::uint64_t seed) : hash_(seed) { }
+
+    void add(std::string_view bytes)
+    {
+        for (; !bytes.empty() && waiting_ != 0; bytes.remove_prefix(1))
+            take_byte(bytes.front());
+        for (; bytes.size() >= word_at_a_time::width; bytes.remove_prefix(word_at_a_time::width))
+            mix(word_at_a_time::load(bytes.data()));
+        for (const char byte : bytes)
+            take_byte(byte);
+    }
+
+    // Of the bytes so far and their number.
+    std::uint64_t value() const
+    {
+        StreamHash end = *this;
+        end.mix(pending_ ^ (blocks_ * word_at_a_time::width + waiting_));
+        return end.hash_;
+    }
+
+private:
+    void take_byte(char byte)
+    {
+        pending_ |= std::uint64_t{static_cast<unsigned char>(byte)} << (8 * waiting_);
+        if (++waiting_ == word_at_a_time::width) {
+            mix(pending_);
+            pending_ = 0;
+            waiting_ = 0;
+        }
+    }
+    void mix(std::uint64_t block)
+    {
+        hash_ = (hash_ ^ block) * 0x9e3779b97f4a7c15ull;
+        hash_ ^= hash_ >> 32;
+        ++blocks_;
+    }
+
+    std::uint64_t hash_;
+    std::uint64_t pending_ = 0; // the bytes of a block not yet whole, from its low end
+    std::size_t waiting_ = 0;   // how many
+    std::uint64_t blocks_ = 0;
+};

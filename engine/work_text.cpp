@@ -7,6 +7,7 @@
 #include "control/files.h"
 #include "control/memory.h"
 #include "engine/engine.h"
+#include "engine/lookup.h"
 #include "state/run_state.h"
 
 Preparation::Preparation(std::string& prepared) : prepared_(prepared) { }
@@ -71,12 +72,26 @@ namespace {
 
 // Reads the input file, handing each chunk to take; a failure ends the run,
 // and so does a regular input that changed since it was taken: the output
-// reflects one version of it.
+// reflects one version of it. A whole reading (without start) must give the
+// bytes the first one gave, by their hash: a store through a shared map of
+// the file changes neither its size nor its times.
 void read_input(const std::function<void(std::string_view)>& take, const Start& start = {})
 {
-    if (const Outcome failure = read_file(run.in_name, take, start))
+    StreamHash hash(hashing::seed);
+    const Outcome failure = read_file(
+        run.in_name,
+        [&](std::string_view chunk) {
+            hash.add(chunk);
+            take(chunk);
+        },
+        start);
+    if (failure)
         fail(*failure);
-    if (run.input_read_anew && file_version(run.in_name) != run.input_version)
+    if (!run.input_read_anew)
+        return;
+    if (!start && !run.input_hash)
+        run.input_hash = hash.value();
+    if (file_version(run.in_name) != run.input_version || (!start && run.input_hash != hash.value()))
         fail({"\nCan't read " + run.in_name + ": it changed while it was read\n"});
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -61,8 +63,9 @@ struct Run {
     // read anew each time, a chunk at a time; anything else (a pipe, a
     // terminal) once, by preparation, into work_text.
     bool input_read_anew = false;
-    std::size_t input_size = 0; // of a regular input when it was taken
-    std::string input_version;  // of a regular input when it was taken: every read must find it so
+    std::size_t input_size = 0;              // of a regular input when it was taken
+    std::string input_version;               // of a regular input when it was taken: every read must find it so
+    std::optional<std::uint64_t> input_hash; // of its bytes as the first whole reading found them
     std::string work_text;
     std::string out_text; // written by the passes and closed up by the chain loop; shown, footed and written
 

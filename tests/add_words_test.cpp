@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -677,16 +678,20 @@ TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
 {
     struct Case {
         std::string name;
-        std::function<void(const Sandbox&)> change;
-        TerminalRun::Steps then; // after the dialogue, to the failure
-        std::string dictionary;  // afterwards
+        std::function<void(const Sandbox&, char* map)> change; // map: the input's bytes, mapped
+        TerminalRun::Steps then;                               // after the dialogue, to the failure
+        std::string dictionary;                                // afterwards
     };
     const Case cases[] = {
-        {"the input saved again", [](const Sandbox& box) { box.write("story.txt", "AB CD kat x_y_z_w\n"); },
+        {"the input saved again", [](const Sandbox& box, char*) { box.write("story.txt", "AB CD kat x_y_z_w\n"); },
+            {{wait_shown, "k"}, {"\r\nCan't read story.txt: it changed while it was read\r\n", ""}},
+            with_group(two_words, "x+=\" _dog_->~dawg_\";")},
+        {"the input stored to through a shared map, which changes neither its size nor its times",
+            [](const Sandbox&, char* map) { std::memcpy(map, "dog cat\n", 8); },
             {{wait_shown, "k"}, {"\r\nCan't read story.txt: it changed while it was read\r\n", ""}},
             with_group(two_words, "x+=\" _dog_->~dawg_\";")},
         {"the message file made a link to the dictionary",
-            [](const Sandbox& box) { ::symlink("quogo.dic", box.path("quogo.msg").c_str()); },
+            [](const Sandbox& box, char*) { ::symlink("quogo.dic", box.path("quogo.msg").c_str()); },
             {{"\r\nWriting quogo.msg would destroy the dictionary quogo.dic\r\n", ""}},
             with_group(two_words, "x+=\" _dog_->~dawg_\";")},
     };
@@ -694,9 +699,16 @@ TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
         Sandbox box;
         box.write("story.txt", "cat dog\n");
         box.write("quogo.dic", two_words);
+        // Stored to once before the run, the map is written to again
+        // without a new time for the file.
+        const int fd = ::open(box.path("story.txt").c_str(), O_RDWR | O_CLOEXEC);
+        void* const map = ::mmap(nullptr, 8, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        ::close(fd);
+        ASSERT_NE(map, MAP_FAILED);
+        std::memcpy(map, "cat dog\n", 8);
         TerminalRun run(box.dir(), {"story.txt"});
         ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, ""}})) << c.name;
-        c.change(box);
+        c.change(box, static_cast<char*>(map));
         run.type("dog->dawg\r");
         ASSERT_TRUE(run.play({{prompt_shown, "\r"}})) << c.name;
         ASSERT_TRUE(run.play(c.then)) << c.name << run.screen();
@@ -705,6 +717,7 @@ TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << c.name << run.screen();
         EXPECT_FALSE(box.exists("story.qgo")) << c.name;
         EXPECT_EQ(box.read("quogo.dic"), c.dictionary) << c.name;
+        ::munmap(map, 8);
     }
 }
 
