@@ -539,19 +539,51 @@ std::string file_identity(const std::string& name)
     return ::stat(name.c_str(), &info) != 0 ? "" : std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
+// Opens for reading what the walk of name found, never through a link put
+// in its place since (the walk then looks again). A link the walk cannot
+// follow, a descriptor's name in /proc such as a pipe's, is left to the
+// kernel, and taken only when it leads to a pipe or socket. Opened without
+// waiting, so that a FIFO is asked about before anything is waited for.
+Outcome open_to_read(const std::string& name, bool regular_only, Descriptor& file)
+{
+    const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    if (name.empty())
+        return refusal(ENOENT);
+    for (int walks = 0;; ++walks) {
+        std::string path;
+        std::string last;
+        Descriptor folder;
+        if (Outcome refused = follow_links(name, path, folder, last))
+            return refused;
+        if (last.empty())
+            return refusal(EISDIR);
+        file = Descriptor(::openat(folder.get(), last.c_str(), flags));
+        struct stat info;
+        if (!file.is_open() && errno == ENOENT) {
+            file = Descriptor(::open(name.c_str(), flags & ~O_NOFOLLOW));
+            if (file.is_open() && ::fstat(file.get(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)))
+                return ::fcntl(file.get(), F_SETFL, O_RDONLY) == 0 ? Outcome() : refusal(errno);
+            return refusal(file.is_open() ? ENOENT : errno);
+        }
+        if (!file.is_open() && (errno != ELOOP || walks == 40))
+            return refusal(errno);
+        if (file.is_open() && ::fstat(file.get(), &info) == 0 && S_ISFIFO(info.st_mode) && planted(folder.get(), info))
+            return refusal(path + " is another user's FIFO in a shared folder");
+        if (file.is_open())
+            return regular_only || ::fcntl(file.get(), F_SETFL, O_RDONLY) == 0 ? Outcome() : refusal(errno);
+    }
+}
+
 Outcome read_file(
     const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
 {
     std::fflush(stdout);
-    std::string path;
-    std::string last;
-    Descriptor folder;
-    if (Outcome refused = follow_links(name, path, folder, last))
+    Descriptor file;
+    if (Outcome refused = open_to_read(name, regular_only, file))
         return reading_failed(name, *refused);
-    const Descriptor file(::open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | (regular_only ? O_NONBLOCK : 0)));
     struct stat info;
-    if (!file.is_open() || ::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
-        return reading_failed(name, refusal(file.is_open() && S_ISDIR(info.st_mode) ? EISDIR : errno));
+    if (::fstat(file.get(), &info) != 0 || S_ISDIR(info.st_mode))
+        return reading_failed(name, refusal(S_ISDIR(info.st_mode) ? EISDIR : errno));
     const bool regular = S_ISREG(info.st_mode);
     if (regular_only && !regular)
         return Failure{"\nCan't open " + name + ": not a regular file\n", true, "opening", EINVAL};

@@ -11,7 +11,10 @@
 #include <functional>
 #include <type_traits>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -423,6 +426,16 @@ std::vector<Case> bad_inputs()
                     return ::mkfifo(box.path("story.htm").c_str(), 0666) == 0 &&
                         ::chown(box.path("story.htm").c_str(), 65534, 65534) == 0 && planted(box);
                 }},
+        {.name = "another user's FIFO as the input, in a shared folder",
+            .args = {"fifo.txt"},
+            .console_has = "\nCan't open fifo.txt: fifo.txt is another user's FIFO in a shared folder\n",
+            .dirs = {"private"},
+            .options = Sandbox::Options::first("timeout 20 "),
+            .setup =
+                [](const Sandbox& box) {
+                    return ::mkfifo(box.path("fifo.txt").c_str(), 0666) == 0 &&
+                        ::chown(box.path("fifo.txt").c_str(), 65534, 65534) == 0 && planted(box);
+                }},
         {.name = "another user's file as an output, in a shared folder",
             .files = {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "theirs"}},
             .console_has = banner + "\nCan't write story.qgo: story.qgo is another user's file in a shared folder\n",
@@ -586,5 +599,40 @@ TEST_P(BadInput, EndsClearlyAndLosesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, BadInput, testing::ValuesIn(bad_inputs()), row_name<Case>);
+
+// Another user swaps, over and over, their dictionary in a shared folder
+// with their link to a file that only root may read: no run of root's reads
+// through the link.
+TEST(SharedFolder, ALinkSwappedInIsNeverReadThrough)
+{
+    if (!can_run_as_nobody())
+        GTEST_SKIP() << "only root can play another user";
+    Sandbox box;
+    ::mkdir(box.path("private").c_str(), 0700);
+    box.write("private/secret.dic", "_kat_->~SECRET_");
+    box.write("quogo.dic", cat + " |names.dic]");
+    box.write("story.txt", "cat\n");
+    box.write("names.dic", "_kat_->~kot_");
+    ASSERT_EQ(::symlink("private/secret.dic", box.path("swap").c_str()), 0);
+    ASSERT_EQ(::lchown(box.path("swap").c_str(), 65534, 65534) | ::chown(box.path("names.dic").c_str(), 65534, 65534) |
+            ::chmod(box.dir().c_str(), 01777),
+        0);
+    const pid_t swapper = ::fork();
+    if (swapper == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(1);
+        for (long n = 0; n < 100000000 && ::getppid() != 1; ++n)
+            ::renameat2(AT_FDCWD, box.path("names.dic").c_str(), AT_FDCWD, box.path("swap").c_str(), RENAME_EXCHANGE);
+        ::_exit(0);
+    }
+    int read_through = 0;
+    for (int n = 0; n < 200; ++n) {
+        box.run({"story.txt"});
+        read_through += box.read("story.qgo").find("SECRET") != std::string::npos ? 1 : 0;
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+    EXPECT_EQ(read_through, 0);
+}
 
 } // namespace
