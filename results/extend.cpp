@@ -97,14 +97,14 @@ std::string pair_refusal(const Pair& pair, const Group& group)
 // Why a typed chain link could not take effect, or empty when it can: it
 // names a regular file of this folder that holds entries, neither it nor a
 // dictionary it leads on to is of the chain already, and the dictionary
-// (with the group) links on to nothing yet.
-std::string link_refusal(std::string_view link, const Group& group)
+// (dict, with the group) links on to nothing yet.
+std::string link_refusal(std::string_view link, const Group& group, std::string_view dict)
 {
     if (link.size() < 3 || link.front() != '|' || link.back() != ']' ||
         link.substr(1, link.size() - 2).find_first_of("|]") != std::string_view::npos ||
         file_name_start(link.substr(1, link.size() - 2)) != 0)
         return "type a link as |NAME], NAME a file of this folder";
-    if (run.dict_text.find('|') != std::string::npos ||
+    if (dict.find('|') != std::string::npos ||
         std::any_of(group.begin(), group.end(), [](const Addition& a) { return a.key.empty(); }))
         return run.dict_name + " links on already";
     std::string name(link.substr(1, link.size() - 2));
@@ -136,7 +136,7 @@ std::string refusal(std::string_view line, const Group& group)
         return pair_refusal(*pair, group);
     if (find_text(line, "]") == not_found)
         return "type a pair like still->ztill, or a link like |more.dic]";
-    return link_refusal(trimmed(line), group);
+    return link_refusal(trimmed(line), group, run.dict_text);
 }
 
 // The lines typed until an empty one, each stored or refused with its
@@ -223,24 +223,39 @@ std::string with_group(const std::string& on_disk, std::string_view group)
 }
 
 // Appends the group to the dictionary as it is on disk now, under a lock, so
-// that words another run added meanwhile are kept; pairs that are there by
-// now are dropped from the group. The dictionary must not be the input file
-// of this run.
+// that words another run added meanwhile are kept. What the dialogue asked
+// of the dictionary as it was loaded is asked again of these bytes: pairs
+// that are there by now are dropped, a link that could no longer take effect
+// is refused with its reason, and a dictionary that now ends inside a link
+// or an entry is not extended. The dictionary must not be the input file of
+// this run.
 Outcome save_in_dictionary(Group& group)
 {
     if (std::string why = reason_not_to_extend(); !why.empty())
         return Failure{std::move(why)};
     if (std::string why = clash(run.dict_name, {}); !why.empty())
         return Failure{std::move(why), true};
-    return update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
+    std::string refused;
+    const Outcome failure = update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
         std::string loaded = on_disk;
         drop_line_ends(loaded);
-        std::erase_if(
-            group, [&](const Addition& a) { return !a.key.empty() && find_text(loaded, a.key) != not_found; });
+        if (const std::string end = unclosed_end(loaded); !end.empty()) {
+            refused = "\n" + run.dict_name + " is not extended: " + end + "\n";
+            return std::nullopt;
+        }
+        std::erase_if(group, [&](const Addition& a) {
+            if (!a.key.empty())
+                return find_text(loaded, a.key) != not_found;
+            const std::string why = link_refusal(a.text, {}, loaded);
+            if (!why.empty())
+                put_text("\nNot added: " + a.text + ": " + why + "\n");
+            return !why.empty();
+        });
         if (pairs_in(group) == 0)
             return std::nullopt;
         return with_group(on_disk, group_text(group));
     });
+    return refused.empty() ? failure : Failure{refused};
 }
 
 // The message file must not be a file this run reads.
