@@ -86,11 +86,15 @@ Failure reading_failed(const std::string& name, Failure failure)
     return failure;
 }
 
+// Writes every byte, or fails with errno set. A write that takes nothing
+// has found no room: it is never asked again, which could go on for ever.
 bool write_all(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno != EINTR)
+        if (written == 0)
+            errno = ENOSPC;
+        if (written == 0 || (written < 0 && errno != EINTR))
             return false;
         bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
     }

@@ -56,13 +56,20 @@ Failure failed(const std::string& step, DWORD error = ::GetLastError())
     return {step + " failed: " + reason(error), false, step};
 }
 
+// Writes every byte, or fails with the last error set. A write that takes
+// nothing has found no room: it is never asked again.
 bool write_all(HANDLE file, std::string_view bytes)
 {
     DWORD written = 0;
-    for (; !bytes.empty(); bytes.remove_prefix(written))
+    for (; !bytes.empty(); bytes.remove_prefix(written)) {
         if (!::WriteFile(file, bytes.data(), static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20)), &written,
                 nullptr))
             return false;
+        if (written == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+    }
     return true;
 }
 

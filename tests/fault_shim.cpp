@@ -1,6 +1,7 @@
 // Loaded with LD_PRELOAD, makes one kind of call on the program's temporary
 // files fail with EIO after doing its work, as a failing disk would
-// (QUOGTRAN_FAIL=close, fsync or fsetxattr), makes the sync of a folder
+// (QUOGTRAN_FAIL=close, fsync or fsetxattr), makes a write take nothing
+// (QUOGTRAN_FAIL=nothing), makes the sync of a folder
 // fail (QUOGTRAN_FAIL=folder), makes the creation of a temporary file
 // take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then,
 // or, as the first new output's temporary file is made, moves the folder
@@ -68,6 +69,15 @@ extern "C" int fsync(int fd)
         return real<int (*)(int)>("fsync")(fd);
     errno = EIO;
     return -1;
+}
+
+// A write to a temporary file that takes nothing, as a device with no room
+// may answer (QUOGTRAN_FAIL=nothing).
+extern "C" ssize_t write(int fd, const void* bytes, size_t size)
+{
+    if (fails("nothing", fd))
+        return 0;
+    return real<ssize_t (*)(int, const void*, size_t)>("write")(fd, bytes, size);
 }
 
 extern "C" int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
