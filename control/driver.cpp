@@ -29,7 +29,7 @@ std::optional<std::string> load_first_dictionary()
 {
     run.word_count = 0;
     run.earlier.clear();
-    run.chain.clear();
+    std::erase_if(run.reads, [](const auto& read) { return !read.second.input; });
     return load_dictionary(std::string(first_dictionary));
 }
 
@@ -51,7 +51,7 @@ void translate_through_chain(std::optional<std::string> next)
         run.out_text.clear();
         run.earlier.push_back({std::move(run.dict_name), std::move(run.dict_text)});
         next = load_dictionary(*next);
-        check_outputs(run.dict_name, false);
+        check_outputs(false);
         translate_pass(PassText(previous));
     }
     restore_arrows();
@@ -67,7 +67,9 @@ void run_quogtran(int argc, const char* const* argv)
     answer_help_or_version(argc, argv);
     show_banner();
     read_options(argc, argv);
-    check_outputs(std::string(first_dictionary), true);
+    note_read(run.in_name, true);
+    note_read(std::string(first_dictionary), false);
+    check_outputs(true);
     put_text("\n");
 
     std::optional<std::string> next = load_first_dictionary();

@@ -34,7 +34,29 @@ bool in_chain(const std::string& name)
 {
     // Asked once for each link: a look-up in the set, so that a long chain
     // costs in proportion to its length.
-    return name == run.dict_name || run.chain.contains(file_identity(name));
+    const auto read = run.reads.find(file_identity(name));
+    return name == run.dict_name || (read != run.reads.end() && read->second.dictionary);
+}
+
+void note_reads_again()
+{
+    run.reads.clear();
+    note_read(run.in_name, true);
+    for (const Dictionary& dictionary : run.earlier)
+        note_read(dictionary.name, false);
+    note_read(run.dict_name, false);
+}
+
+void note_read(const std::string& name, bool input)
+{
+    const std::string identity = file_identity(name);
+    if (identity.empty())
+        return;
+    FileRead& read = run.reads[identity];
+    read.name = read.name.empty() ? name : read.name;
+    read.what = input || read.input ? "the input file" : "the dictionary " + name;
+    read.input = read.input || input;
+    read.dictionary = read.dictionary || !input;
 }
 
 std::optional<std::string> take_dictionary(std::string contents)
@@ -72,7 +94,7 @@ std::optional<std::string> load_dictionary(const std::string& name)
         failure->with_usage = false; // a dictionary that cannot be read ends the run at once
         fail(*failure);
     }
-    run.chain.insert(file_identity(name));
+    note_read(name, false);
     std::optional<std::string> next = take_dictionary(std::move(contents));
     put_text("Dictionary loaded!");
     return next;

@@ -75,6 +75,13 @@ void drop_line_ends(std::string& text);
 // or by the same name when it leads to none.
 bool in_chain(const std::string& name);
 
+// Notes name as a file the run reads: the input, or a dictionary.
+void note_read(const std::string& name, bool input);
+
+// Notes the input and the chain's dictionaries anew, as their names lead
+// now: another run may have replaced a dictionary, or this run rewritten it.
+void note_reads_again();
+
 // Whether dict holds at least one entry '_english_->~quog_'.
 bool holds_entry(std::string_view dict);
 

@@ -5,6 +5,7 @@
 #include "control/console.h"
 #include "control/failure.h"
 #include "control/files.h"
+#include "engine/engine.h"
 #include "results/results.h"
 #include "results/shared.h"
 #include "state/run_state.h"
@@ -23,13 +24,15 @@ OutputNames output_names(std::string_view input_name, bool untranslating)
     return {base + (untranslating ? ".txt" : ".qgo"), base + ".htm"};
 }
 
-std::string clash(const std::string& name, const std::vector<std::string>& dictionaries)
+std::string clash(const std::string& name, bool updating)
 {
-    if (same_file(name, run.in_name))
-        return "\nWriting " + name + " would destroy the input file\n";
-    const auto read = std::find_if(dictionaries.begin(), dictionaries.end(),
-        [&](const std::string& dictionary) { return same_file(name, dictionary); });
-    return read == dictionaries.end() ? "" : "\nWriting " + name + " would destroy the dictionary " + *read + "\n";
+    // An identity is confirmed by the name it was noted for: a file replaced
+    // since may have left its number to another.
+    const std::string identity = file_identity(name);
+    const auto read = run.reads.find(identity);
+    if (read == run.reads.end() || (updating && !read->second.input) || file_identity(read->second.name) != identity)
+        return {};
+    return "\nWriting " + name + " would destroy " + read->second.what + "\n";
 }
 
 namespace {
@@ -43,18 +46,18 @@ bool written_here(std::string_view tail)
 
 } // namespace
 
-void check_outputs(const std::string& dictionary, bool writable)
+void check_outputs(bool writable)
 {
     const OutputNames names = output_names(run.in_name, run.untranslate);
     const std::string message(message_file); // written when words are added, so never when untranslating
     const std::pair<const std::string*, TailTest> writes[] = {
         {&names.first, written_here}, {&names.second, written_here}, {&message, message_written_here}};
     for (const auto& [output, tail_test] : std::span(writes, run.untranslate ? 2 : 3)) {
-        if (std::string why = clash(*output, {dictionary}); !why.empty())
+        if (std::string why = clash(*output); !why.empty())
             fail({std::move(why), true});
         // A file of the user's own in an output's place is kept as NAME~:
         // that name must not be one the run reads either.
-        if (same_file(*output + "~", run.in_name) || same_file(*output + "~", dictionary))
+        if (!clash(*output + "~").empty())
             fail({"\nThe earlier " + *output + " would be kept as " + *output + "~, a file this run reads\n", true});
         if (const Outcome failure = writable ? check_writable(*output, tail_test) : std::nullopt)
             fail(*failure);
@@ -71,6 +74,7 @@ void deliver_results()
     // The text was closed up after the passes; the footer has nothing to close.
     run.out_text += footer_text();
     const OutputNames names = output_names(run.in_name, run.untranslate);
+    note_reads_again();
 
     // When words were added, the new translation is shown while it is written.
     if (run.added_count > 0)
@@ -81,6 +85,8 @@ void deliver_results()
     std::vector<std::string> kept;
     for (const std::string* name : {&names.first, &names.second}) {
         std::string kept_as;
+        if (std::string why = clash(*name); !why.empty())
+            fail({std::move(why), true});
         if (const Outcome failure = replace_file(*name, run.out_text, written_here, kept_as))
             fail(*failure);
         kept.push_back(kept_note(*name, kept_as));

@@ -233,7 +233,8 @@ Outcome save_in_dictionary(Group& group)
 {
     if (std::string why = reason_not_to_extend(); !why.empty())
         return Failure{std::move(why)};
-    if (std::string why = clash(run.dict_name, {}); !why.empty())
+    note_reads_again();
+    if (std::string why = clash(run.dict_name, true); !why.empty())
         return Failure{std::move(why), true};
     std::string refused;
     const Outcome failure = update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
@@ -262,10 +263,8 @@ Outcome save_in_dictionary(Group& group)
 Outcome save_in_message_file(const std::string& group, std::string& kept_as)
 {
     const std::string name(message_file);
-    std::vector<std::string> dictionaries{run.dict_name};
-    for (const Dictionary& dictionary : run.earlier)
-        dictionaries.push_back(dictionary.name);
-    if (std::string why = clash(name, dictionaries); !why.empty())
+    note_reads_again(); // the dictionary was rewritten
+    if (std::string why = clash(name); !why.empty())
         return Failure{std::move(why), true};
     return replace_file(name, group, message_written_here, kept_as);
 }

@@ -5,9 +5,9 @@
 #include <string>
 
 // Refuses, before anything is written, a run whose outputs (and, when it
-// translates, the message file) would overwrite its input or the dictionary
-// named, or (when asked) could not be written.
-void check_outputs(const std::string& dictionary, bool writable);
+// translates, the message file) would overwrite a file it reads, or (when
+// asked) could not be written.
+void check_outputs(bool writable);
 
 // Closes up every padded punctuation mark (space, mark, space) of text to
 // the mark alone.

@@ -22,10 +22,11 @@ struct OutputNames {
 // The base is the input name cut at the first "." of its file-name part.
 OutputNames output_names(std::string_view input_name, bool untranslating);
 
-// Why writing name would destroy a file the run reads: the input, or one of
-// dictionaries; empty when it would not. Names are compared by the files
-// they lead to, links followed.
-std::string clash(const std::string& name, const std::vector<std::string>& dictionaries);
+// Why writing name would destroy a file the run reads, the input or a
+// dictionary of the chain so far; empty when it would not. Names are
+// compared by the files they lead to, links followed. The one rule, asked
+// by every write; updating a dictionary (not the input) writes what it reads.
+std::string clash(const std::string& name, bool updating = false);
 
 // The line that says where a file of the user's own that name replaced is
 // kept, or nothing when none was.

@@ -5,8 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +39,14 @@ constexpr std::string_view message_file = "quogo.msg";     // the dialogue saves
 constexpr std::string_view strike_any_key = "\n\nStrike Any Key ...\n";
 constexpr std::string_view strike_any_key_page = "\nStrike Any Key ...\n";
 
+// A file the run reads, as the refusal to write over it names it.
+struct FileRead {
+    std::string name;        // as the run names it
+    std::string what;        // "the input file", or "the dictionary NAME" when it is only that
+    bool input = false;      // it is the input
+    bool dictionary = false; // it is a dictionary of the chain so far
+};
+
 // A dictionary the text has already passed through.
 struct Dictionary {
     std::string name;
@@ -55,8 +63,11 @@ struct Run {
     std::string dict_name;           // the dictionary in use; read by the pass, the dialogue and the clash checks
     std::string dict_text;           // its text, line breaks dropped; read by the pass and the dialogue
     std::vector<Dictionary> earlier; // the chain before it, in order; read by the dialogue and the clash checks
-    std::set<std::string> chain;     // the identities of all of them; read by in_chain
-    long long word_count = 0;        // tildes in the dictionaries loaded; read by the footer
+    // The files the run reads, by their identities: the input and quogo.dic
+    // from the start, and each dictionary as it is loaded; written by
+    // note_read, read by in_chain and clash.
+    std::map<std::string, FileRead> reads;
+    long long word_count = 0; // tildes in the dictionaries loaded; read by the footer
 
     // --- Texts ---------------------------------------------------------------------
     // The input, read by each translation's first pass: a regular file is
