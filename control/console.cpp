@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "control/failure.h"
-#include "control/terminal.h"
+#include "platform/terminal.h"
 
 void put_text(std::string_view text)
 {

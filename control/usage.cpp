@@ -2,7 +2,7 @@
 
 #include "control/console.h"
 #include "control/failure.h"
-#include "control/terminal.h"
+#include "platform/terminal.h"
 #include "state/run_state.h"
 
 std::string help_text()

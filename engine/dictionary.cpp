@@ -4,8 +4,8 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "control/failure.h"
-#include "control/files.h"
-#include "control/memory.h"
+#include "platform/files.h"
+#include "platform/memory.h"
 #include "engine/engine.h"
 #include "state/run_state.h"
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "control/memory.h"
+#include "platform/memory.h"
 
 const std::uint64_t hashing::seed = [] {
     std::random_device device;

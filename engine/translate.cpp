@@ -6,7 +6,7 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
-#include "control/memory.h"
+#include "platform/memory.h"
 #include "engine/engine.h"
 #include "engine/lookup.h"
 #include "state/run_state.h"

@@ -5,7 +5,7 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "control/failure.h"
-#include "control/files.h"
+#include "platform/files.h"
 #include "engine/engine.h"
 #include "results/results.h"
 #include "results/shared.h"

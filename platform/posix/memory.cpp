@@ -1,4 +1,5 @@
-#include "control/memory.h"
+// Memory on POSIX: a large buffer asked to be mapped at once.
+#include "platform/memory.h"
 
 #include <cstdint>
 #include <sys/mman.h>

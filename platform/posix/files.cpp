@@ -1,4 +1,17 @@
-#include "control/files.h"
+// Files on POSIX: whole-file reading through a walk that no planted link
+// can steer, and whole-file replacement beside the file.
+//
+// Divisions, in order:
+//   1. Descriptor: an open file descriptor, closed when it goes.
+//   2. Failures: how a refusal or a failed step reads.
+//   3. Bytes in and out: every byte written, chunks read.
+//   4. The walk: shared folders, planted files, links followed a name at a time.
+//   5. Where a write goes: the target a check and its write both take.
+//   6. Temporary files: names, signals held, the file renamed into place.
+//   7. Rights and copies: owner, mode, attributes; the first free copy name.
+//   8. Writing in place, the old file's last bytes, the lock.
+//   9. The seam's calls, as files.h declares them.
+#include "platform/files.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,7 +36,7 @@
 #endif
 
 #include "control/console.h"
-#include "control/files_common.h"
+#include "platform/files_common.h"
 
 // Owns a file descriptor: closed when it goes, unless closed before.
 class Descriptor {

@@ -1,5 +1,11 @@
-// The one owner of the terminal's saved settings.
-#include "control/terminal.h"
+// The terminal on POSIX: the one owner of the terminal's saved settings.
+//
+// Divisions, in order:
+//   1. The saved settings and those a key wait or a typed line borrows.
+//   2. Borrowing and giving back, from a stage or a signal handler.
+//   3. What the terminal is: input, output, rows, colour.
+//   4. Bytes: one typed byte, what was typed ahead, an unbuffered write.
+#include "platform/terminal.h"
 
 #include <cerrno>
 #include <clocale>

@@ -1,11 +1,14 @@
 // The console on Windows: its input modes stand for the terminal's settings.
 // A key wait turns off line input and echo; a typed line turns them on, with
 // the console's own line editing. The modes are put back on every way out.
+//
+// Divisions, in order: the console's handles; borrowing and giving back;
+// what the console is; bytes in and out.
 #include <cstdio>
 #include <windows.h>
 
 #include "control/console.h"
-#include "control/terminal.h"
+#include "platform/terminal.h"
 
 namespace {
 

@@ -3,6 +3,14 @@
 // byte 0x1A ends a file being read. A replacement is written beside its file,
 // flushed, and moved over it in one step (ReplaceFileW keeps the old file's
 // attributes and security descriptor).
+//
+// Divisions, in order:
+//   1. Names and reasons: UTF-8 to UTF-16, the system's reason for an error.
+//   2. Handles and bytes: a file opened, every byte written, chunks read.
+//   3. Where a write goes: the target a check and its write both take.
+//   4. Temporary files: made beside the target, flushed, moved into place.
+//   5. CR LF, the old file's last bytes, the lock.
+//   6. The seam's calls, as files.h declares them.
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -14,8 +22,8 @@
 #include <windows.h>
 
 #include "control/console.h"
-#include "control/files.h"
-#include "control/files_common.h"
+#include "platform/files.h"
+#include "platform/files_common.h"
 
 namespace {
 

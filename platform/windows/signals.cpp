@@ -1,13 +1,16 @@
 // The process on Windows: the console speaks UTF-8 and takes colour
 // escapes for the run, and gets its code pages and output mode back on every
 // way out, Ctrl-C and Ctrl-Break included.
+//
+// Divisions, in order: the console as the user had it; the Ctrl-C handler;
+// guard_process.
 #include <cstdlib>
 #include <windows.h>
 
 #include "control/console.h"
-#include "control/files.h"
-#include "control/signals.h"
-#include "control/terminal.h"
+#include "platform/files.h"
+#include "platform/signals.h"
+#include "platform/terminal.h"
 
 namespace {
 
