@@ -1,5 +1,6 @@
 #include "control/console.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -14,6 +15,20 @@
 void put_text(std::string_view text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void put_problem(std::string_view text)
+{
+    put_text(text);
+    if (output_is_terminal() || !errors_go_apart())
+        return;
+    std::fflush(stdout);
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        if (end > at)
+            write_error_now("quogtran: " + std::string(text.substr(at, end - at)) + "\n");
+        at = end + 1;
+    }
 }
 
 namespace {

@@ -58,6 +58,12 @@ int window_rows();
 // Writes bytes to standard output.
 void put_text(std::string_view text);
 
+// Writes a failure or a refusal to standard output, and, when standard
+// output is not the terminal, to standard error too, a line at a time after
+// "quogtran: " (once, when both lead to one file): the person learns of it
+// wherever the conversation goes.
+void put_problem(std::string_view text);
+
 // Flushes standard output and ends the process, giving the terminal back.
 // A failed write to standard output turns a successful status into a failure.
 [[noreturn]] void end_process(int status);

@@ -7,10 +7,10 @@
 #include "control/console.h"
 #include "control/driver.h"
 #include "control/failure.h"
-#include "platform/files.h"
 #include "control/options.h"
-#include "platform/signals.h"
 #include "engine/engine.h"
+#include "platform/files.h"
+#include "platform/signals.h"
 #include "results/results.h"
 #include "state/run_state.h"
 

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Where an unknown option's reason sends the user.
+constexpr std::string_view help_hint = "quogtran --help shows the options";
+
 // Says what was wrong, then shows the usage screen.
 [[noreturn]] void refuse(const std::string& why)
 {
@@ -60,7 +63,7 @@ void read_argument_options(int argc, const char* const* argv)
         if (option.empty() || option[0] != '-')
             refuse("One file name only: " + std::string(option) + " is one too many");
         if (letter != 'u' && letter != 'v')
-            refuse("Unknown option " + std::string(option));
+            refuse("Unknown option " + std::string(option) + " (" + std::string(help_hint) + ")");
         (letter == 'u' ? run.untranslate : run.verbose) = true;
     }
     run.in_name = argv[at];
@@ -92,5 +95,6 @@ void read_options(int argc, const char* const* argv)
             (run.in_name.size() == 2 && (lower_ascii(run.in_name[1]) == 'u' || lower_ascii(run.in_name[1]) == 'v')) ||
                     run.in_name == "--"
                 ? "The file name is missing after " + run.in_name
-                : "Unknown option " + run.in_name + " (a file name that begins with - goes after --)");
+                : "Unknown option " + run.in_name + " (" + std::string(help_hint) +
+                    "; a file name that begins with - goes after --)");
 }

@@ -7,7 +7,7 @@
 
 std::string help_text()
 {
-    return "Usage: quogtran [-v] [-u] FILE\n"
+    return "Usage: quogtran [-v] [-u] [--] FILE\n"
            "       quogtran\n"
            "       quogtran --help | --version\n"
            "\n"
@@ -60,7 +60,7 @@ void fail(const Failure& failure)
 {
     give_terminal_back_now();
     reset_colour();
-    put_text(failure.line);
+    put_problem(failure.line);
     if (failure.with_usage)
         show_usage();
     end_process(exit_failure);

@@ -43,6 +43,12 @@ void borrow_terminal_again_now();
 bool input_is_terminal();
 bool output_is_terminal();
 
+// Whether standard error leads to another file than standard output.
+bool errors_go_apart();
+
+// Writes bytes to standard error at once.
+void write_error_now(std::string_view bytes);
+
 // One byte typed at the terminal, EOF at the end of input, or read_failed.
 constexpr int read_failed = -2;
 int read_terminal_byte();

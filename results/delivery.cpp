@@ -4,8 +4,8 @@
 
 #include "control/console.h"
 #include "control/failure.h"
-#include "platform/files.h"
 #include "engine/engine.h"
+#include "platform/files.h"
 #include "results/results.h"
 #include "results/shared.h"
 #include "state/run_state.h"

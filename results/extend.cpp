@@ -5,8 +5,8 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "control/failure.h"
-#include "platform/files.h"
 #include "engine/engine.h"
+#include "platform/files.h"
 #include "results/results.h"
 #include "results/shared.h"
 #include "state/run_state.h"
@@ -160,7 +160,7 @@ Group run_dialogue()
         const std::string why =
             whole ? refusal(line, group) : "a line can't be longer than " + std::to_string(longest_line) + " bytes";
         if (!why.empty()) {
-            put_text("\nNot added: " + why + "\n");
+            put_problem("\nNot added: " + why + "\n");
             continue;
         }
         if (const std::optional<Pair> pair = split_pair(line)) {
@@ -249,7 +249,7 @@ Outcome save_in_dictionary(Group& group)
                 return find_text(loaded, a.key) != not_found;
             const std::string why = link_refusal(a.text, {}, loaded);
             if (!why.empty())
-                put_text("\nNot added: " + a.text + ": " + why + "\n");
+                put_problem("\nNot added: " + a.text + ": " + why + "\n");
             return !why.empty();
         });
         if (pairs_in(group) == 0)
@@ -289,7 +289,7 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
     put_text(kept_note(std::string(message_file), kept_as));
 
     if (dictionary_failure && message_failure)
-        put_text(message_failure->line);
+        put_problem(message_failure->line);
     if (dictionary_failure || message_failure)
         fail(dictionary_failure ? *dictionary_failure : *message_failure);
 }
@@ -306,7 +306,7 @@ bool extend_dictionary()
     Group group = run_dialogue();
     if (pairs_in(group) == 0) {
         if (!group.empty())
-            put_text("\nThe link is not added: a link goes into the dictionary with new words only\n");
+            put_problem("\nThe link is not added: a link goes into the dictionary with new words only\n");
         return false;
     }
     const Outcome dictionary_failure = save_in_dictionary(group);

@@ -109,11 +109,12 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         std::string typed;
         std::string why; // the line before the usage screen
     };
-    const std::string dashes = " (a file name that begins with - goes after --)";
+    const std::string help = " (quogtran --help shows the options)";
+    const std::string dashes = " (quogtran --help shows the options; a file name that begins with - goes after --)";
     const Case cases[] = {
-        {{"-x", "story.txt"}, "", "Unknown option -x"},
+        {{"-x", "story.txt"}, "", "Unknown option -x" + help},
         {{"v", "story.txt"}, "", "One file name only: v is one too many"},
-        {{"-", "story.txt"}, "", "Unknown option -"},
+        {{"-", "story.txt"}, "", "Unknown option -" + help},
         {{"-v"}, "", "The file name is missing after -v"},
         {{"-v", "-story.txt"}, "", "Unknown option -story.txt" + dashes},
         {{}, "", "No file name was given"},
@@ -122,11 +123,11 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
         {{}, " -vstory.txt\n", "Type the options, then a space and the file name"},
         {{}, " my-verse.txt\n", "Type the options, then a space and the file name"},
         {{"-h"}, "", "Unknown option -h" + dashes},
-        {{"-h", "story.txt"}, "", "Unknown option -h"},
+        {{"-h", "story.txt"}, "", "Unknown option -h" + help},
         {{}, "-story.txt\n", "Unknown option -story.txt" + dashes},
         {{"--"}, "", "The file name is missing after --"},
         {{"-v", "--", "a.txt", "story.txt"}, "", "One file name only, after --"},
-        {{"--verbose", "story.txt"}, "", "Unknown option --verbose"},
+        {{"--verbose", "story.txt"}, "", "Unknown option --verbose" + help},
     };
     for (const Case& c : cases) {
         Sandbox box;
@@ -146,7 +147,7 @@ TEST(Run, EveryErrorOfOptionsShowsTheUsageScreen)
 TEST(Run, HelpAndVersionAnswerAtOnce)
 {
     const std::string version = std::string("quogtran ") + QUOGTRAN_VERSION_TEXT + "\n";
-    const std::vector<std::string> help = {"Usage: quogtran [-v] [-u] FILE\n", "\n  -v ", "\n  -u ", "\n  --help ",
+    const std::vector<std::string> help = {"Usage: quogtran [-v] [-u] [--] FILE\n", "\n  -v ", "\n  -u ", "\n  --help ",
         "\n  --version ", "Started without arguments", "quogo.dic", "BASE.qgo", "BASE.txt", "BASE.htm", "quogo.msg",
         "NAME~", "Exit status: 0", "man quogtran", "\n  --  ", "NO_COLOR", "TERM=dumb", "q at a page", "128 + N"};
     const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {{{"--help"}, help},
@@ -398,6 +399,30 @@ TEST(Run, AFailedWriteIsReportedAndTheRunFails)
     EXPECT_NE(blocked.status, 0);
     // Found before anything is loaded or shown.
     EXPECT_EQ(blocked.console, banner + "\nCan't write story.htm: Is a directory\n" + usage_screen);
+}
+
+// With standard output in a file, a failure and a refusal reach standard
+// error too, where the person still sees them; with both in one file, once.
+TEST(Run, AFailureReachesStandardErrorWhenTheOutputGoesElsewhere)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string typed, errors; // errors.txt afterwards
+    };
+    const Case cases[] = {
+        {{"nosuch.txt"}, "", "quogtran: Can't open nosuch.txt: No such file or directory\n"},
+        {{"story.txt"}, "kmo~use->mowse\n\n", "quogtran: Not added: the English word can't hold ~ or a space\n"},
+    };
+    for (const Case& c : cases) {
+        Sandbox box;
+        box.write("quogo.dic", two_words);
+        box.write("story.txt", "cat\n");
+        Sandbox::Options apart;
+        apart.redirects = "<.stdin >.console 2>errors.txt";
+        box.run(c.args, c.typed, apart);
+        EXPECT_EQ(box.read("errors.txt"), c.errors) << c.args.front();
+        EXPECT_EQ(count_of(box.run(c.args, c.typed).console, c.errors.substr(10)), 1) << c.args.front();
+    }
 }
 
 // Standard output on a full device, or whose first write fails.

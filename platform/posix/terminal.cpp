@@ -160,6 +160,24 @@ bool output_is_terminal()
     return terminal;
 }
 
+bool errors_go_apart()
+{
+    struct stat output;
+    struct stat errors;
+    return ::fstat(STDERR_FILENO, &errors) == 0 &&
+        (::fstat(STDOUT_FILENO, &output) != 0 || output.st_dev != errors.st_dev || output.st_ino != errors.st_ino);
+}
+
+void write_error_now(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
+        if (written <= 0 && errno != EINTR)
+            return; // nowhere else to say it
+        bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
+    }
+}
+
 int window_rows()
 {
     winsize size{};

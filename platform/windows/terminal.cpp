@@ -84,6 +84,24 @@ bool output_is_terminal()
     return is_console(output);
 }
 
+bool errors_go_apart()
+{
+    const HANDLE errors = ::GetStdHandle(STD_ERROR_HANDLE);
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    const bool same = errors == output ||
+        (::GetFileInformationByHandle(errors, &a) && ::GetFileInformationByHandle(output, &b) &&
+            a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+            a.nFileIndexLow == b.nFileIndexLow);
+    return errors != INVALID_HANDLE_VALUE && errors != nullptr && !same;
+}
+
+void write_error_now(std::string_view bytes)
+{
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 int window_rows()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
