@@ -35,14 +35,30 @@ std::size_t close_up_into(const char* from, std::size_t n, char* to)
     return written;
 }
 
-// The lines of a page: 20, or fewer on a terminal with fewer rows, so that a
-// page and the prompt after it fit on the screen. Asked at every page, as
-// the window may change.
-int lines_per_page()
+// A page: at most 20 lines, and on a terminal no more screen rows than fit
+// with the prompt after it. Asked at every page, as the window may change.
+struct PageSize {
+    int lines = 20;
+    int rows = 0;    // of the screen a page may fill, or 0 off a terminal
+    int columns = 0; // of the window, or 0
+};
+PageSize page_size()
 {
-    constexpr int most = 20;
     const int rows = window_rows();
-    return rows == 0 ? most : std::clamp(rows - 2, 1, most);
+    return {20, rows == 0 ? 0 : std::max(rows - 2, 1), window_columns()};
+}
+
+// The screen rows a line takes in a window of so many columns: a character
+// (a UTF-8 sequence) a column, a tab to the next multiple of 8, and a line
+// wider than the window wraps.
+int rows_of(std::string_view line, int columns)
+{
+    std::size_t used = 0;
+    for (const char byte : line)
+        if ((static_cast<unsigned char>(byte) & 0xc0) != 0x80)
+            used = byte == '\t' ? (used / 8 + 1) * 8 : used + 1;
+    const std::size_t width = static_cast<std::size_t>(columns);
+    return columns <= 0 || used <= width ? 1 : static_cast<int>((used + width - 1) / width);
 }
 
 } // namespace
@@ -54,18 +70,27 @@ void close_up_in_place(std::string& text)
 
 void page_to_console(std::string_view text)
 {
+    PageSize page = page_size();
     int lines = 0;
-    int page = lines_per_page();
-    std::size_t start = 0;
-    for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1)) {
-        if (++lines < page)
+    int rows = 0;
+    std::size_t start = 0; // of the page
+    for (std::size_t line = 0, end = text.find('\n'); end != std::string_view::npos;
+         line = end + 1, end = text.find('\n', line)) {
+        ++lines;
+        rows += rows_of(text.substr(line, end - line), page.columns);
+        // The page is full, or the next line would not fit on it.
+        const std::size_t next_end = std::min(text.find('\n', end + 1), text.size());
+        const bool next_overflows = page.rows != 0 && next_end > end + 1 &&
+            rows + rows_of(text.substr(end + 1, next_end - end - 1), page.columns) > page.rows;
+        if (lines < page.lines && (page.rows == 0 || rows < page.rows) && !next_overflows)
             continue;
-        put_text(text.substr(start, at + 1 - start));
-        start = at + 1;
+        put_text(text.substr(start, end + 1 - start));
+        start = end + 1;
         lines = 0;
+        rows = 0;
         if (wait_key(strike_any_key_page))
             return; // q: the rest of this display is skipped
-        page = lines_per_page();
+        page = page_size();
     }
     put_text(text.substr(start));
 }

@@ -73,7 +73,7 @@ TerminalRun::TerminalRun(const std::string& dir, const std::vector<std::string>&
         ::tcsetattr(slave_, TCSANOW, &wanted);
     }
     if (options.rows != 0) {
-        const winsize size{options.rows, 80, 0, 0};
+        const winsize size{options.rows, options.columns, 0, 0};
         ::ioctl(slave_, TIOCSWINSZ, &size);
     }
     ::tcgetattr(slave_, &before_);

@@ -31,8 +31,9 @@ public:
         bool ignore_hangup = false;
         // Settings of the environment, "NAME=value" each.
         std::vector<std::string> environment;
-        // The window's rows, when not 0.
+        // The window's rows, when not 0, and its columns then.
         unsigned short rows = 0;
+        unsigned short columns = 80;
     };
 
     TerminalRun(const std::string& dir, const std::vector<std::string>& args);

@@ -184,6 +184,12 @@ int window_rows()
     return output_is_terminal() && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
 }
 
+int window_columns()
+{
+    winsize size{};
+    return output_is_terminal() && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
 // Straight from the descriptor, so that nothing typed ahead is held in a
 // buffer where the terminal cannot see it.
 int read_terminal_byte()

@@ -108,6 +108,12 @@ int window_rows()
     return ::GetConsoleScreenBufferInfo(output, &info) ? info.srWindow.Bottom - info.srWindow.Top + 1 : 0;
 }
 
+int window_columns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    return ::GetConsoleScreenBufferInfo(output, &info) ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
+}
+
 // Ctrl-Z ends the console's input, as the byte 0x1A ends a text file.
 int read_terminal_byte()
 {
