@@ -2,6 +2,7 @@
 
 #include "control/console.h"
 #include "control/failure.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 #include "state/run_state.h"
 
@@ -43,6 +44,27 @@ std::string help_text()
            "Exit status: 0 when the run completed, 1 on any failure, 128 + N for a run\n"
            "ended by signal N (130 for Ctrl-C).\n"
            "More in the manual: man quogtran\n";
+}
+
+std::string where_examples_are()
+{
+    // The program's folder, less one folder for each ".." the way begins with.
+    const std::string program = executable_path();
+    std::string beside = program.substr(0, file_name_start(program));
+    std::string_view rest = examples_beside_program;
+    for (; rest.starts_with("../") && beside.size() > 1; rest.remove_prefix(3)) {
+        beside.pop_back();
+        beside.resize(file_name_start(beside));
+    }
+    beside += rest;
+    const auto holds_examples = [](const std::string& folder) { return !file_identity(folder + "/quogo.dic").empty(); };
+    if (!program.empty() && holds_examples(beside))
+        return "the installed examples are in " + beside;
+    if (holds_examples(std::string(examples_folder)))
+        return "the installed examples are in " + std::string(examples_folder);
+    if (holds_examples(std::string(source_examples)))
+        return "the examples are in " + std::string(source_examples);
+    return "no examples are installed";
 }
 
 void show_usage()

@@ -4,9 +4,10 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "control/failure.h"
+#include "control/usage.h"
+#include "engine/engine.h"
 #include "platform/files.h"
 #include "platform/memory.h"
-#include "engine/engine.h"
 #include "state/run_state.h"
 
 void drop_line_ends(std::string& text)
@@ -89,8 +90,8 @@ std::optional<std::string> load_dictionary(const std::string& name)
     if (failure) {
         // Without quogo.dic, where to look and where examples are help.
         if (failure->error == ENOENT && name == first_dictionary)
-            failure->line += "The dictionary " + name + " is looked for in the current folder; the installed " +
-                "examples are in " + std::string(examples_folder) + "\n";
+            failure->line +=
+                "The dictionary " + name + " is looked for in the current folder; " + where_examples_are() + "\n";
         failure->with_usage = false; // a dictionary that cannot be read ends the run at once
         fail(*failure);
     }

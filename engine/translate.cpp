@@ -6,9 +6,9 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
-#include "platform/memory.h"
 #include "engine/engine.h"
 #include "engine/lookup.h"
+#include "platform/memory.h"
 #include "state/run_state.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "control/failure.h"
-#include "platform/files.h"
-#include "platform/memory.h"
 #include "engine/engine.h"
 #include "engine/lookup.h"
+#include "platform/files.h"
+#include "platform/memory.h"
 #include "state/run_state.h"
 
 Preparation::Preparation(std::string& prepared) : prepared_(prepared) { }

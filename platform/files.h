@@ -16,6 +16,9 @@
 // there.
 std::string file_version(const std::string& name);
 
+// The path of the running program, or empty when the system does not say.
+std::string executable_path();
+
 // Where the file's own name begins in path: after its last folder separator.
 std::size_t file_name_start(std::string_view path);
 

@@ -212,10 +212,14 @@ TEST(Run, AMissingDictionaryEndsTheRunWithoutTheUsageScreen)
     EXPECT_NE(run.status, 0);
     const std::string hint =
         "\nLoading dictionary ... \nCan't open quogo.dic: No such file or directory\nThe dictionary quogo.dic is "
-        "looked for in "
-        "the current folder; the installed examples are in ";
+        "looked for in the current folder; ";
     EXPECT_EQ(run.console.find(banner + "\n" + hint), 0u);
-    EXPECT_EQ(run.console.rfind("/share/doc/quogtran/examples\n"), run.console.size() - 29);
+    // Run from the build tree: the examples installed here, or those of the
+    // source tree it was built from.
+    const std::string where = run.console.substr(run.console.rfind(" are in ") + 8);
+    EXPECT_TRUE(where.ends_with("/examples\n") &&
+        ::access((where.substr(0, where.size() - 1) + "/quogo.dic").c_str(), F_OK) == 0)
+        << where;
 
     box.write("quogo.dic", two_words + " |gone.dic]");
     const RunResult linked = box.run({"story.txt"});

@@ -19,17 +19,23 @@ if(NOT status EQUAL 0 OR NOT version STREQUAL "quogtran ${VERSION_TEXT}\n")
   message(FATAL_ERROR "the installed program does not run: ${status} ${version}")
 endif()
 
-# Under another prefix, the manual and the program's hint name the examples
-# where that prefix puts them.
+# Under another prefix given at install, the manual and the program's hint
+# name the examples where that prefix puts them.
 set(other "${STAGE}-prefix")
 file(REMOVE_RECURSE "${other}")
-execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${other}" -DCMAKE_INSTALL_PREFIX=/opt/quog
-                        -DBUILD_TESTING=OFF RESULT_VARIABLE result OUTPUT_QUIET)
-file(READ "${other}/quogtran.1" manual)
-file(READ "${other}/generated/state/version.h" version_header)
-if(NOT result EQUAL 0 OR NOT manual MATCHES "/opt/quog/share/doc/quogtran/examples" OR manual MATCHES "/usr/local"
-   OR NOT version_header MATCHES "/opt/quog/share/doc/quogtran/examples")
-  message(FATAL_ERROR "under the prefix /opt/quog the manual or the hint names another place")
+set(ENV{DESTDIR} "${other}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix /opt/quog
+                RESULT_VARIABLE result OUTPUT_QUIET)
+file(READ "${other}/opt/quog/share/man/man1/quogtran.1" manual)
+if(NOT result EQUAL 0 OR NOT manual MATCHES "/opt/quog/share/doc/quogtran/examples" OR manual MATCHES "/usr/local")
+  message(FATAL_ERROR "under the prefix /opt/quog the manual names another place")
+endif()
+file(MAKE_DIRECTORY "${other}/empty")
+file(WRITE "${other}/empty/story.txt" "cat\n")
+execute_process(COMMAND "${other}/opt/quog/bin/quogtran" story.txt WORKING_DIRECTORY "${other}/empty"
+                INPUT_FILE /dev/null OUTPUT_VARIABLE shown ERROR_QUIET)
+if(NOT shown MATCHES "the installed examples are in ${other}/opt/quog/share/doc/quogtran/examples\n")
+  message(FATAL_ERROR "the installed program's hint names another place: ${shown}")
 endif()
 file(REMOVE_RECURSE "${other}")
 

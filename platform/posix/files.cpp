@@ -545,6 +545,14 @@ std::string file_version(const std::string& name)
         std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
 }
 
+std::string executable_path()
+{
+    std::string path(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    path.resize(length > 0 && length < static_cast<ssize_t>(path.size()) ? static_cast<std::size_t>(length) : 0);
+    return path;
+}
+
 std::size_t file_name_start(std::string_view path)
 {
     return path.rfind('/') + 1; // npos + 1 is 0

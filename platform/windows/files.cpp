@@ -258,6 +258,14 @@ Outcome lock(HANDLE file, const std::string& name)
 
 } // namespace
 
+std::string executable_path()
+{
+    std::wstring path(32768, L'\0');
+    path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    const std::u8string name = std::filesystem::path(path).u8string();
+    return std::string(name.begin(), name.end());
+}
+
 std::size_t file_name_start(std::string_view path)
 {
     return path.find_last_of("/\\:") + 1; // npos + 1 is 0
