@@ -605,7 +605,7 @@ TEST(AddWords, ASignalLeavesEveryFileWhole)
             TerminalRun run(box.dir(), {"story.txt"});
             ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << name;
             if (c.at == At::lock) {
-                for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
+                for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
                     ::usleep(10000);
                 ASSERT_TRUE(lock_awaited(box.path("quogo.dic"))) << name;
             } else {
@@ -652,7 +652,7 @@ TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
         ::flock(held, c.held);
         TerminalRun run(box.dir(), {"story.txt"});
         ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << c.name;
-        for (int tries = 0; tries < 500 && !lock_awaited(box.path("quogo.dic")); ++tries)
+        for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
             ::usleep(10000);
         box.write("new.dic", c.replacement);
         ::rename(box.path("new.dic").c_str(), box.path("quogo.dic").c_str());

@@ -125,7 +125,7 @@ TerminalRun::~TerminalRun()
 
 bool TerminalRun::wait_for(const std::string& text)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (screen_.find(text, seen_) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
@@ -140,7 +140,7 @@ bool TerminalRun::wait_for(const std::string& text)
 // would race it.
 bool TerminalRun::wait_until_reading()
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (std::chrono::steady_clock::now() < deadline) {
         pid_t program = pid_;
         std::ifstream(std::string("/proc/") + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children") >>

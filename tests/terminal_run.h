@@ -51,7 +51,7 @@ public:
     using Steps = std::vector<std::pair<std::string, std::string>>;
     bool play(const Steps& steps, int gap_ms = 0);
     // Reads the screen until the program is blocked in a read: at a wait or
-    // a prompt, ready for keys. False when it is not within 10 s.
+    // a prompt, ready for keys. False when it is not within 60 s.
     bool wait_until_reading();
     void type(const std::string& keys);
     void signal(int number);

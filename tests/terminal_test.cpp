@@ -281,13 +281,13 @@ TEST(Terminal, OutputElsewhere)
         TerminalRun run(box.dir(), {"story.txt"}, options);
         std::string output;
         if (to_pipe) {
-            for (int tries = 0; tries < 500 && output.find("Strike Any Key") == std::string::npos; ++tries) {
+            for (int tries = 0; tries < 3000 && output.find("Strike Any Key") == std::string::npos; ++tries) {
                 char chunk[4096];
                 const ssize_t got = ::read(paged, chunk, sizeof chunk);
                 output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
                 ::usleep(10000);
             }
-            ::usleep(100000); // the wait has begun
+            ASSERT_TRUE(run.wait_until_reading()); // the wait has begun
             EXPECT_TRUE(run.settings_restored());
             run.type("k\r\r");
         } else {
