@@ -192,3 +192,42 @@ private:
     std::size_t waiting_ = 0;   // how many
     std::uint64_t blocks_ = 0;
 };
+
+// How much of a key is still to come, from its bytes so far: an escape
+// sequence runs to its final byte (ESC [ and a byte of 0x40 to 0x7e, or ESC
+// O and one byte), a UTF-8 character to its last continuation byte; any
+// other byte is a key whole.
+class KeyBytes {
+public:
+    explicit KeyBytes(unsigned char first) { take(first); }
+
+    void take(unsigned char byte)
+    {
+        switch (state_) {
+        case State::start:
+            state_ = byte == 0x1b ? State::escape : byte >= 0xc0 && byte < 0xf8 ? State::utf8 : State::whole;
+            continuing_ = byte >= 0xf0 ? 3 : byte >= 0xe0 ? 2 : 1;
+            break;
+        case State::escape:
+            state_ = byte == '[' ? State::control : byte == 'O' ? State::shift : State::whole;
+            break;
+        case State::control:
+            state_ = byte >= 0x40 && byte <= 0x7e ? State::whole : State::control;
+            break;
+        case State::shift:
+            state_ = State::whole;
+            break;
+        case State::utf8:
+            state_ = --continuing_ == 0 ? State::whole : State::utf8;
+            break;
+        case State::whole:
+            break;
+        }
+    }
+    bool whole() const { return state_ == State::whole; }
+
+private:
+    enum class State { start, escape, control, shift, utf8, whole };
+    State state_ = State::start;
+    int continuing_ = 0; // UTF-8 continuation bytes still to come
+};

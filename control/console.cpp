@@ -140,7 +140,7 @@ bool wait_key(std::string_view prompt)
     // One key press; whatever else is already there (the rest of the key,
     // keys typed ahead or pasted) the user has not seen used.
     const int key = read_byte();
-    drop_typed_ahead();
+    drop_typed_ahead(key);
     return key == 'q' || key == 'Q';
 }
 

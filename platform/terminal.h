@@ -56,7 +56,7 @@ int read_terminal_byte();
 // Drops, after a key, what else is already there: the rest of an escape
 // sequence or a UTF-8 character, and keys typed ahead or pasted. Bounded,
 // so that a flood of input cannot hold the wait.
-void drop_typed_ahead();
+void drop_typed_ahead(int key);
 
 // Writes bytes to standard output at once, unbuffered (async-signal-safe).
 void write_now(std::string_view bytes);

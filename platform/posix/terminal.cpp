@@ -7,6 +7,8 @@
 //   4. Bytes: one typed byte, what was typed ahead, an unbuffered write.
 #include "platform/terminal.h"
 
+#include "control/bytes.h"
+
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -206,15 +208,24 @@ int read_terminal_byte()
     }
 }
 
-// The bytes of one key follow at once; a gap of 10 ms ends it.
-void drop_typed_ahead()
+// The rest of a key begun is waited for, its bytes however far apart a
+// busy machine sends them (half a second each at most); after it, what
+// follows at once (a paste, keys pressed together) goes too, until a gap of
+// 10 ms.
+void drop_typed_ahead(int key)
 {
     constexpr int same_press_ms = 10;
+    constexpr int rest_of_key_ms = 500;
     constexpr int most_bytes = 256;
+    KeyBytes bytes_so_far(static_cast<unsigned char>(key));
     pollfd ready{STDIN_FILENO, POLLIN, 0};
-    for (int bytes = 1; bytes < most_bytes && ::poll(&ready, 1, same_press_ms) == 1; ++bytes)
-        if (read_terminal_byte() < 0)
+    for (int bytes = 1;
+         bytes < most_bytes && ::poll(&ready, 1, bytes_so_far.whole() ? same_press_ms : rest_of_key_ms) == 1; ++bytes) {
+        const int byte = read_terminal_byte();
+        if (byte < 0)
             break;
+        bytes_so_far.take(static_cast<unsigned char>(byte));
+    }
     ::tcflush(STDIN_FILENO, TCIFLUSH);
 }
 

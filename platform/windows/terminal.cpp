@@ -124,7 +124,7 @@ int read_terminal_byte()
     return got == 0 || byte == 0x1a ? EOF : byte;
 }
 
-void drop_typed_ahead()
+void drop_typed_ahead(int)
 {
     ::FlushConsoleInputBuffer(input);
 }
