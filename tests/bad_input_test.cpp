@@ -629,7 +629,7 @@ TEST(SharedFolder, ALinkSwappedInIsNeverReadThrough)
         ::_exit(0);
     }
     int read_through = 0;
-    for (int n = 0; n < 200; ++n) {
+    for (int n = 0; n < 100; ++n) {
         box.run({"story.txt"});
         read_through += box.read("story.qgo").find("SECRET") != std::string::npos ? 1 : 0;
     }

@@ -130,7 +130,7 @@ TEST(Terminal, SuspendedAtNoWaitItShowsNoWaitAgain)
 {
     Sandbox box;
     box.write("quogo.dic", two_words);
-    box.write("story.txt", repeated("cat ", 600) + "\n"); // a report of 3 s
+    box.write("story.txt", repeated("cat ", 300) + "\n"); // a report of 1.5 s
     TerminalRun::Options as_job;
     as_job.job_control = true;
     TerminalRun run(box.dir(), {"-v", "story.txt"}, as_job);
