@@ -4,36 +4,43 @@
 // a write.
 //
 // Divisions, in order:
-//   1. Descriptor: an open file descriptor, closed when it goes.
-//   2. Failures: how a refusal or a failed step reads.
+//   1. An open file descriptor, closed when it goes.
+//   2. Failures: the system's error, a refusal or a failed step.
 //   3. Shared folders: what another user planted.
 //   4. The walk, and a read opened on what it found.
+//   5. Names and identities.
 #include "platform/posix/walk.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
-Descriptor::~Descriptor()
+#include "platform/files.h"
+
+SystemFile::~SystemFile()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (is_open())
+        ::close(handle_);
 }
 
-bool Descriptor::close()
+bool SystemFile::close()
 {
-    return ::close(std::exchange(fd_, -1)) == 0;
+    return ::close(std::exchange(handle_, no_handle)) == 0;
 }
 
-// A file that could not be opened for writing, for the reason error gives.
-Failure refusal(int error)
+int last_error()
 {
-    return {std::strerror(error), true, "opening", error};
+    return errno;
 }
 
-// A step of a write that failed, after the file was opened.
+Failure refusal(int error, std::string step)
+{
+    return {std::strerror(error), true, std::move(step), error};
+}
+
 Failure failed(const std::string& step, int error)
 {
     return {step + " failed: " + std::strerror(error), false, step, error};
@@ -60,7 +67,7 @@ bool planted(int folder_fd, const struct stat& info)
 // the last is left open in folder, with the last name in it in last: what a
 // write then does there, the walk has checked, whatever is renamed or
 // re-pointed meanwhile. path names the same place, for messages.
-Outcome follow_links(const std::string& name, std::string& path, Descriptor& folder, std::string& last)
+Outcome follow_links(const std::string& name, std::string& path, SystemFile& folder, std::string& last)
 {
     constexpr int most_links = 40;
     // A folder needs only to be passed through, not read, to be walked.
@@ -68,7 +75,7 @@ Outcome follow_links(const std::string& name, std::string& path, Descriptor& fol
     std::vector<std::string> rest; // the components still to walk, the next last
     const auto walk_from = [&](const std::string& text) {
         if (text.starts_with('/')) {
-            folder = Descriptor(::open("/", folder_flags));
+            folder = SystemFile(::open("/", folder_flags));
             path = "/";
         }
         for (std::size_t end = text.size(); end != std::string::npos && end > 0;) {
@@ -79,7 +86,7 @@ Outcome follow_links(const std::string& name, std::string& path, Descriptor& fol
             end = slash;
         }
     };
-    folder = Descriptor(::open(".", folder_flags));
+    folder = SystemFile(::open(".", folder_flags));
     path.clear();
     last.clear();
     walk_from(name);
@@ -108,7 +115,7 @@ Outcome follow_links(const std::string& name, std::string& path, Descriptor& fol
             last = part;
             path = std::move(next);
         } else {
-            folder = Descriptor(::openat(folder.get(), part.c_str(), folder_flags));
+            folder = SystemFile(::openat(folder.get(), part.c_str(), folder_flags));
             path = std::move(next);
         }
     }
@@ -124,7 +131,7 @@ Outcome follow_links(const std::string& name, std::string& path, Descriptor& fol
 // follow, a descriptor's name in /proc such as a pipe's, is left to the
 // kernel, and taken only when it leads to a pipe or socket. Opened without
 // waiting, so that a FIFO is asked about before anything is waited for.
-Outcome open_to_read(const std::string& name, bool regular_only, Descriptor& file)
+Outcome open_to_read(const std::string& name, bool regular_only, SystemFile& file)
 {
     const int flags = O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     if (name.empty())
@@ -132,15 +139,15 @@ Outcome open_to_read(const std::string& name, bool regular_only, Descriptor& fil
     for (int walks = 0;; ++walks) {
         std::string path;
         std::string last;
-        Descriptor folder;
+        SystemFile folder;
         if (Outcome refused = follow_links(name, path, folder, last))
             return refused;
         if (last.empty())
             return refusal(EISDIR);
-        file = Descriptor(::openat(folder.get(), last.c_str(), flags));
+        file = SystemFile(::openat(folder.get(), last.c_str(), flags));
         struct stat info;
         if (!file.is_open() && errno == ENOENT) {
-            file = Descriptor(::open(name.c_str(), flags & ~O_NOFOLLOW));
+            file = SystemFile(::open(name.c_str(), flags & ~O_NOFOLLOW));
             if (file.is_open() && ::fstat(file.get(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)))
                 return ::fcntl(file.get(), F_SETFL, O_RDONLY) == 0 ? Outcome() : refusal(errno);
             return refusal(file.is_open() ? ENOENT : errno);
@@ -152,4 +159,35 @@ Outcome open_to_read(const std::string& name, bool regular_only, Descriptor& fil
         if (file.is_open())
             return regular_only || ::fcntl(file.get(), F_SETFL, O_RDONLY) == 0 ? Outcome() : refusal(errno);
     }
+}
+
+// 5. Names and identities
+
+std::string file_version(const std::string& name)
+{
+    struct stat info;
+    if (::stat(name.c_str(), &info) != 0)
+        return {};
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + ":" + std::to_string(info.st_size) + ":" +
+        std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) + ":" +
+        std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
+}
+
+std::string file_identity(const std::string& name)
+{
+    struct stat info;
+    return ::stat(name.c_str(), &info) != 0 ? "" : std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
+std::string executable_path()
+{
+    std::string path(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    path.resize(length > 0 && length < static_cast<ssize_t>(path.size()) ? static_cast<std::size_t>(length) : 0);
+    return path;
+}
+
+std::size_t file_name_start(std::string_view path)
+{
+    return path.rfind('/') + 1; // npos + 1 is 0
 }

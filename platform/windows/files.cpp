@@ -1,29 +1,25 @@
-// Files on Windows: names are UTF-8 in the program and UTF-16 at the
-// system. Text files are the system's own: outputs carry CR LF, and the
-// byte 0x1A ends a file being read. A replacement is written beside its file,
-// flushed, and moved over it in one step (ReplaceFileW keeps the old file's
-// attributes and security descriptor).
+// Files on Windows: the primitives of the file policy. Names are UTF-8 in
+// the program and UTF-16 at the system. Text files are the system's own:
+// outputs carry CR LF, and the byte 0x1A ends a file being read. A
+// replacement is moved over its file in one step (ReplaceFileW keeps the
+// old file's attributes and security descriptor).
 //
 // Divisions, in order:
 //   1. Names and reasons: UTF-8 to UTF-16, the system's reason for an error.
 //   2. Handles and bytes: a file opened, every byte written, chunks read.
 //   3. Where a write goes: the target a check and its write both take.
-//   4. Temporary files: made beside the target, flushed, moved into place.
-//   5. CR LF, the old file's last bytes, the lock.
-//   6. The seam's calls, as files.h declares them.
+//   4. Temporary files: made beside the target, moved into place; copies.
+//   5. Text files, writing in place, the old file's last bytes.
+//   6. Updating: the file opened, locked, and still there.
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <random>
-#include <utility>
 #include <windows.h>
 
-#include "control/console.h"
+#include "platform/file_system.h"
 #include "platform/files.h"
-#include "platform/files_common.h"
 
 namespace {
 
@@ -33,7 +29,7 @@ std::wstring wide(const std::string& name)
 }
 
 // The system's reason for error, without its closing full stop.
-std::string reason(DWORD error = ::GetLastError())
+std::string reason(DWORD error)
 {
     char text[512];
     const std::string said(text,
@@ -42,26 +38,18 @@ std::string reason(DWORD error = ::GetLastError())
     return said.empty() ? "error " + std::to_string(error) : said.substr(0, said.find_last_not_of(". \r\n") + 1);
 }
 
-// Owns an open file: closed when it goes; empty when the open failed.
-using Handle = std::unique_ptr<void, decltype([](HANDLE file) { ::CloseHandle(file); })>;
-
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-Handle open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
+SystemFile open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
 {
     const HANDLE file = ::CreateFileW(name.c_str(), access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return Handle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+    return SystemFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
 bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
 {
-    const Handle file = open_file(wide(name), 0);
-    return file && ::GetFileInformationByHandle(file.get(), &info);
-}
-
-Failure failed(const std::string& step, DWORD error = ::GetLastError())
-{
-    return {step + " failed: " + reason(error), false, step};
+    const SystemFile file = open_file(wide(name), 0);
+    return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
 }
 
 // Writes every byte, or fails with the last error set. A write that takes
@@ -81,182 +69,42 @@ bool write_all(HANDLE file, std::string_view bytes)
     return true;
 }
 
-// Hands the bytes of file to take from where it stands, up to a 0x1A when
-// text_end. Running out of memory in take fails with ENOMEM.
-Outcome read_chunks(HANDLE file, const std::function<void(std::string_view)>& take, bool text_end = true)
-{
-    try {
-        std::string chunk(1 << 16, '\0');
-        for (;;) {
-            DWORD got = 0;
-            if (!::ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
-                return ::GetLastError() == ERROR_BROKEN_PIPE ? std::nullopt : Outcome(failed("reading"));
-            const std::string_view bytes(chunk.data(), got);
-            const std::size_t end = text_end ? bytes.find('\x1a') : std::string_view::npos;
-            take(bytes.substr(0, end));
-            if (got == 0 || end != std::string_view::npos)
-                return std::nullopt;
-        }
-    } catch (const std::exception&) {
-        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
-    }
-}
-
-// Where writing a name puts the bytes: the one decision that both the check
-// and the write take.
-struct Target {
-    std::wstring name;     // whole, from the drive on
-    bool in_place = false; // a device or pipe, written where it is
-    bool exists = false;   // else a regular file, there now or not yet
-};
-
-Outcome classify(const std::string& name, Target& target)
-{
-    // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
-    std::error_code unnamed; // an empty name has no whole form, and is refused when opened
-    target.name = std::filesystem::absolute(wide(name), unnamed).wstring();
-    const DWORD attributes = ::GetFileAttributesW(target.name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return refusal("Is a directory");
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return refusal(reason(ERROR_ACCESS_DENIED));
-    // Asked by opening it for writing, without truncating, so that the
-    // answer is the system's own.
-    const Handle file = open_file(target.name, GENERIC_WRITE);
-    target.exists = file != nullptr;
-    target.in_place = file && ::GetFileType(file.get()) != FILE_TYPE_DISK;
-    if (!file && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        return refusal(reason());
-    return std::nullopt;
-}
-
 // The one temporary file that may exist at a time, for the Ctrl-C handler.
+std::wstring temporary_name;
 std::atomic<const wchar_t*> temporary_in_progress{nullptr};
 
-// A temporary file beside the file it will replace, removed when it goes
-// out of scope unless it was moved into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const Target& target) : target_(target), file_(create())
-    {
-        if (file_)
-            temporary_in_progress.store(name_.c_str());
-    }
-    ~TemporaryFile()
-    {
-        file_.reset();
-        if (temporary_in_progress.exchange(nullptr) != nullptr)
-            ::DeleteFileW(name_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    // Why it could not be made, or nothing when it was.
-    Outcome refused() const { return file_ ? Outcome() : refusal(reason(error_)); }
-
-    // Writes content, makes it durable, keeps the old target when asked
-    // (keep_as then names the copy), and moves the file over the target.
-    Outcome write_and_move(std::string_view content, const std::string& name, std::string* keep_as = nullptr)
-    {
-        if (!write_all(file_.get(), content))
-            return failed("writing");
-        if (!::FlushFileBuffers(file_.get()))
-            return failed("syncing");
-        if (!::CloseHandle(file_.release()))
-            return failed("closing");
-        if (keep_as != nullptr)
-            if (Outcome failure = keep_copy(name, *keep_as))
-                return failure;
-        const bool moved = target_.exists
-            ? ::ReplaceFileW(target_.name.c_str(), name_.c_str(), nullptr, 0, nullptr, nullptr)
-            : ::MoveFileExW(name_.c_str(), target_.name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-        if (!moved)
-            return failed("renaming");
-        temporary_in_progress.store(nullptr);
-        return std::nullopt;
-    }
-
-private:
-    // A new file of a name that no file has: .quogtran- and a random number.
-    Handle create()
-    {
-        static std::mt19937_64 random{std::random_device{}()};
-        for (int tries = 0; tries < 100; ++tries) {
-            name_ = target_.name.substr(0, target_.name.find_last_of(L"\\/") + 1) + L".quogtran-" +
-                std::to_wstring(random() % 1000000000);
-            // Shared for deletion alone: the Ctrl-C handler removes it while it is open.
-            Handle file = open_file(name_, GENERIC_WRITE, CREATE_NEW, FILE_SHARE_DELETE);
-            if (file || (error_ = ::GetLastError()) != ERROR_FILE_EXISTS)
-                return file;
-        }
-        return nullptr;
-    }
-
-    // Copies the target to the first free copy name: a copy never goes
-    // over a file.
-    Outcome keep_copy(const std::string& name, std::string& kept_as) const
-    {
-        for (int number = 0;; ++number) {
-            kept_as = copy_name(name, number);
-            if (::CopyFileW(target_.name.c_str(), wide(kept_as).c_str(), TRUE))
-                return std::nullopt;
-            // A read-only copy there says "access denied": it is taken too.
-            const DWORD error = ::GetLastError();
-            const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
-                (error == ERROR_ACCESS_DENIED &&
-                    ::GetFileAttributesW(wide(kept_as).c_str()) != INVALID_FILE_ATTRIBUTES);
-            if (!taken)
-                return failed("keeping a copy as " + kept_as, error);
-        }
-    }
-
-    const Target& target_;
-    std::wstring name_;
-    DWORD error_ = 0;
-    Handle file_;
-};
-
-// The text with each LF as CR LF, as a text file is written here.
-std::string with_crlf(std::string_view text)
-{
-    std::string converted;
-    for (std::size_t at = 0, lf = 0; at < text.size(); at = lf + 1) {
-        lf = std::min(text.find('\n', at), text.size());
-        converted.append(text.substr(at, lf - at)).append(lf < text.size() ? "\r\n" : "");
-    }
-    return converted;
-}
-
-// The last bytes of the target as a text file reads: enough to tell whose
-// making it is.
-std::string last_bytes(const Target& target)
-{
-    const Handle file = open_file(target.name, GENERIC_READ);
-    std::string tail(256, '\0');
-    LARGE_INTEGER size{};
-    DWORD got = 0;
-    if (!::GetFileSizeEx(file.get(), &size) ||
-        !::SetFilePointerEx(
-            file.get(), LARGE_INTEGER{.QuadPart = std::max<LONGLONG>(0, size.QuadPart - 256)}, nullptr, FILE_BEGIN) ||
-        !::ReadFile(file.get(), tail.data(), 256, &got, nullptr))
-        return {};
-    tail.resize(got);
-    std::erase(tail, '\r');
-    return tail;
-}
-
-// Takes the exclusive lock on file, saying so when another program holds it.
-Outcome lock(HANDLE file, const std::string& name)
-{
-    OVERLAPPED whole{};
-    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))
-        return std::nullopt;
-    put_text("\nWaiting for " + name + ", which another program is changing ...\n");
-    std::fflush(stdout);
-    return ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) ? Outcome() : failed("locking");
-}
-
 } // namespace
+
+// 1. Names and reasons
+
+SystemFile::~SystemFile()
+{
+    if (is_open())
+        ::CloseHandle(handle_);
+}
+
+bool SystemFile::close()
+{
+    return ::CloseHandle(std::exchange(handle_, no_handle));
+}
+
+int last_error()
+{
+    return static_cast<int>(::GetLastError());
+}
+
+// A missing file is told as POSIX tells it: a missing quogo.dic is told
+// where it is looked for.
+Failure refusal(int error, std::string step)
+{
+    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return {reason(static_cast<DWORD>(error)), true, std::move(step), missing ? ENOENT : error};
+}
+
+Failure failed(const std::string& step, int error)
+{
+    return {step + " failed: " + reason(static_cast<DWORD>(error)), false, step, error};
+}
 
 std::string executable_path()
 {
@@ -291,106 +139,234 @@ std::string file_identity(const std::string& name)
             std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
 }
 
-Outcome read_file(
-    const std::string& name, const std::function<void(std::string_view)>& take, const Start& start, bool regular_only)
+// 2. Handles and bytes
+
+Outcome open_to_read(const std::string& name, bool, SystemFile& file)
 {
-    std::fflush(stdout);
-    const Handle file = open_file(wide(name), GENERIC_READ);
-    // A missing quogo.dic is told where it is looked for.
-    if (const DWORD error = ::GetLastError(); !file)
-        return Failure{"\nCan't open " + name + ": " + reason(error) + "\n", true, "opening",
-            error == ERROR_FILE_NOT_FOUND ? ENOENT : 0};
-    const bool regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
-    if (regular_only && !regular)
-        return Failure{"\nCan't open " + name + ": not a regular file\n", true, "opening"};
-    LARGE_INTEGER size{};
-    if (start && !start(regular, regular && ::GetFileSizeEx(file.get(), &size) ? size.QuadPart : 0))
-        return std::nullopt;
-    if (Outcome failure = read_chunks(file.get(), take))
-        return Failure{failure->error == ENOMEM ? "\nNot enough memory to read " + name + "\n"
-                                                : "\nCan't read " + name + ": " + failure->line + "\n",
-            true, "reading", failure->error};
+    file = open_file(wide(name), GENERIC_READ);
+    return file.is_open() ? Outcome() : refusal();
+}
+
+Outcome kind_of(const SystemFile& file, bool& regular, std::size_t& size)
+{
+    LARGE_INTEGER bytes{};
+    regular = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+    size = regular && ::GetFileSizeEx(file.get(), &bytes) ? static_cast<std::size_t>(bytes.QuadPart) : 0;
     return std::nullopt;
 }
 
-Outcome check_writable(const std::string& name, TailTest)
+// From where the file stands: it is read once.
+Outcome read_chunks(const SystemFile& file, bool, const std::function<bool(std::string_view)>& take)
 {
-    return writing_failed(name, [&]() -> Outcome {
-        Target target;
-        if (Outcome refused = classify(name, target))
-            return refused;
-        if (target.in_place)
-            return std::nullopt;
-        const TemporaryFile probe(target);
-        if (Outcome refused = probe.refused())
-            return refused;
-        return std::nullopt;
-    }());
-}
-
-Outcome replace_file(const std::string& name, std::string_view content, TailTest written_here, std::string& kept_as)
-{
-    return writing_failed(name, [&]() -> Outcome {
-        Target target;
-        if (Outcome refused = classify(name, target))
-            return refused;
-        const std::string text = with_crlf(content);
-        if (target.in_place) {
-            const Handle file = open_file(target.name, GENERIC_WRITE);
-            return !file ? refusal(reason()) : write_all(file.get(), text) ? Outcome() : failed("writing");
-        }
-        TemporaryFile temp(target);
-        if (Outcome refused = temp.refused())
-            return refused;
-        // A file of the user's own is kept, not lost to a name that happens to
-        // be an output's.
-        const bool keep = target.exists && written_here != nullptr && !written_here(last_bytes(target));
-        return temp.write_and_move(text, name, keep ? &kept_as : nullptr);
-    }());
-}
-
-Outcome update_file(
-    const std::string& name, const std::function<std::optional<std::string>(const std::string&)>& change)
-{
-    return writing_failed(name, [&]() -> Outcome {
+    try {
+        std::string chunk(1 << 16, '\0');
         for (;;) {
-            Target target;
-            if (Outcome refused = classify(name, target))
-                return refused;
-            if (target.in_place || !target.exists)
-                return refusal(target.in_place ? "it is not a regular file" : reason(ERROR_FILE_NOT_FOUND));
-            const Handle file = open_file(target.name, GENERIC_READ | GENERIC_WRITE);
-            BY_HANDLE_FILE_INFORMATION original;
-            if (!file || !::GetFileInformationByHandle(file.get(), &original))
-                return refusal(reason());
-            if (Outcome failure = lock(file.get(), name))
-                return failure;
-            // The file is replaced, never changed in place: when another run
-            // replaced it while this one waited, the lock is on the old file.
-            BY_HANDLE_FILE_INFORMATION now;
-            if (!identify(name, now) || now.nFileIndexHigh != original.nFileIndexHigh ||
-                now.nFileIndexLow != original.nFileIndexLow)
-                continue;
-
-            std::string current;
-            if (Outcome failure = read_chunks(
-                    file.get(), [&](std::string_view chunk) { current.append(chunk); }, false))
-                return failure;
-            // What follows a 0x1A is never read, and stays after the change.
-            const std::size_t end = std::min(current.find('\x1a'), current.size());
-            const std::optional<std::string> updated = change(current.substr(0, end));
-            if (!updated)
+            DWORD got = 0;
+            if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
+                return ::GetLastError() == ERROR_BROKEN_PIPE ? std::nullopt : Outcome(refusal(last_error(), "reading"));
+            if (got == 0 || !take(std::string_view(chunk.data(), got)))
                 return std::nullopt;
-            TemporaryFile temp(target);
-            if (Outcome refused = temp.refused())
-                return refused;
-            return temp.write_and_move(*updated + current.substr(end), name);
         }
-    }());
+    } catch (const std::exception&) { // no room for what was read
+        return Failure{"it is larger than the memory at hand", false, "reading", ENOMEM};
+    }
+}
+
+Outcome write_and_sync(SystemFile& file, std::string_view content)
+{
+    if (!write_all(file.get(), content))
+        return failed("writing");
+    if (!::FlushFileBuffers(file.get()))
+        return failed("syncing");
+    if (!file.close())
+        return failed("closing");
+    return std::nullopt;
+}
+
+// 3. Where a write goes
+
+Outcome find_target(const std::string& name, Target& target)
+{
+    target.path = name;
+    // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
+    std::error_code unnamed; // an empty name has no whole form, and is refused when opened
+    target.native.whole = std::filesystem::absolute(wide(name), unnamed).wstring();
+    const std::wstring& whole = target.native.whole;
+    target.last = name.substr(file_name_start(name));
+    const DWORD attributes = ::GetFileAttributesW(whole.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return refusal("Is a directory");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return refusal(ERROR_ACCESS_DENIED);
+    // Asked by opening it for writing, without truncating, so that the
+    // answer is the system's own.
+    const SystemFile file = open_file(whole, GENERIC_WRITE);
+    target.exists = file.is_open();
+    target.in_place = file.is_open() && ::GetFileType(file.get()) != FILE_TYPE_DISK;
+    if (!file.is_open() && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return refusal();
+    return std::nullopt;
+}
+
+// 4. Temporary files and copies
+
+// .quogtran- and a random number, beside the target.
+Outcome create_temporary(const Target& target, bool, std::string& name, SystemFile& file)
+{
+    static std::mt19937_64 random{std::random_device{}()};
+    const std::wstring& whole = target.native.whole;
+    for (int tries = 0; tries < 100; ++tries) {
+        name = ".quogtran-" + std::to_string(random() % 1000000000);
+        temporary_name = whole.substr(0, whole.find_last_of(L"\\/") + 1) + wide(name);
+        // Shared for deletion alone: the Ctrl-C handler removes it while it is open.
+        file = open_file(temporary_name, GENERIC_WRITE, CREATE_NEW, FILE_SHARE_DELETE);
+        if (file.is_open()) {
+            temporary_in_progress.store(temporary_name.c_str());
+            return std::nullopt;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS)
+            break;
+    }
+    return refusal();
+}
+
+void remove_temporary(const Target&, const std::string&)
+{
+    if (temporary_in_progress.exchange(nullptr) != nullptr)
+        ::DeleteFileW(temporary_name.c_str());
+}
+
+// The temporary file is closed by then: written, flushed and closed.
+bool rename_over(const Target& target, const std::string&)
+{
+    const std::wstring& whole = target.native.whole;
+    const bool moved = target.exists
+        ? ::ReplaceFileW(whole.c_str(), temporary_name.c_str(), nullptr, 0, nullptr, nullptr)
+        : ::MoveFileExW(temporary_name.c_str(), whole.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (moved)
+        temporary_in_progress.store(nullptr);
+    return moved;
+}
+
+// A moved name lasts once MOVEFILE_WRITE_THROUGH or ReplaceFileW returns.
+bool sync_folder(const Target&)
+{
+    return true;
 }
 
 void remove_temporary_file_now()
 {
     if (const wchar_t* name = temporary_in_progress.exchange(nullptr))
         ::DeleteFileW(name);
+}
+
+// ReplaceFileW gives the new file the old one's rights.
+Outcome take_rights(const Target&, const SystemFile&)
+{
+    return std::nullopt;
+}
+
+bool can_keep_owner(const Target&, const SystemFile&)
+{
+    return true;
+}
+
+bool copy_taken(const Target& target, const std::string& suffix)
+{
+    return ::GetFileAttributesW((target.native.whole + wide(suffix)).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool copy_name_fits(const Target& target, const std::string& suffix)
+{
+    constexpr std::size_t longest_name = 255; // in UTF-16 units, on every file system here
+    return wide(target.last + suffix).size() <= longest_name;
+}
+
+// A copy: CopyFileW, told not to copy over a file.
+int make_copy(const Target& target, const std::string& suffix, bool& taken)
+{
+    const std::wstring copy = target.native.whole + wide(suffix);
+    if (::CopyFileW(target.native.whole.c_str(), copy.c_str(), TRUE)) {
+        taken = false;
+        return 0;
+    }
+    // A read-only copy there says "access denied": it is taken too.
+    const DWORD error = ::GetLastError();
+    taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+        (error == ERROR_ACCESS_DENIED && ::GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return taken ? 0 : static_cast<int>(error);
+}
+
+// 5. Text files, writing in place, the old file's last bytes
+
+std::size_t text_end(std::string_view bytes)
+{
+    return bytes.find('\x1a');
+}
+
+// Each LF as CR LF, as a text file is written here.
+std::string_view as_written(std::string_view content, std::string& converted)
+{
+    for (std::size_t at = 0, lf = 0; at < content.size(); at = lf + 1) {
+        lf = std::min(content.find('\n', at), content.size());
+        converted.append(content.substr(at, lf - at)).append(lf < content.size() ? "\r\n" : "");
+    }
+    return converted;
+}
+
+Outcome write_in_place(const Target& target, std::string_view content)
+{
+    const SystemFile file = open_file(target.native.whole, GENERIC_WRITE);
+    if (!file.is_open())
+        return refusal();
+    return write_all(file.get(), content) ? Outcome() : failed("writing");
+}
+
+std::string last_bytes(const Target& target)
+{
+    const SystemFile file = open_file(target.native.whole, GENERIC_READ);
+    std::string tail(256, '\0');
+    LARGE_INTEGER size{};
+    DWORD got = 0;
+    if (!::GetFileSizeEx(file.get(), &size) ||
+        !::SetFilePointerEx(
+            file.get(), LARGE_INTEGER{.QuadPart = std::max<LONGLONG>(0, size.QuadPart - 256)}, nullptr, FILE_BEGIN) ||
+        !::ReadFile(file.get(), tail.data(), 256, &got, nullptr))
+        return {};
+    tail.resize(got);
+    std::erase(tail, '\r');
+    return tail;
+}
+
+// 6. Updating
+
+Outcome open_to_update(Target& target, SystemFile& file)
+{
+    if (!target.exists)
+        return refusal(ERROR_FILE_NOT_FOUND);
+    file = open_file(target.native.whole, GENERIC_READ | GENERIC_WRITE);
+    return file.is_open() ? Outcome() : refusal();
+}
+
+// Any lock that is not taken at once is waited for, as another program's.
+bool try_lock(const SystemFile& file, bool& busy)
+{
+    OVERLAPPED whole{};
+    busy =
+        !::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole);
+    return true;
+}
+
+bool wait_for_lock(const SystemFile& file)
+{
+    OVERLAPPED whole{};
+    return ::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+}
+
+bool still_there(const Target& target, const SystemFile& file)
+{
+    BY_HANDLE_FILE_INFORMATION opened;
+    BY_HANDLE_FILE_INFORMATION now;
+    return ::GetFileInformationByHandle(file.get(), &opened) && identify(target.path, now) &&
+        now.nFileIndexHigh == opened.nFileIndexHigh && now.nFileIndexLow == opened.nFileIndexLow;
 }
