@@ -6,9 +6,10 @@
 //   1. Bytes in and out: every byte written and synced, chunks read.
 //   2. Where a write goes: the target a check and its write both take.
 //   3. Temporary files: names, signals held, the file renamed into place.
-//   4. Rights and copies: owner, mode, attributes; copies beside the file.
-//   5. Text files, writing in place, the old file's last bytes.
-//   6. Updating: the file opened, locked, and still there.
+//   4. Text files, writing in place, the old file's last bytes.
+//   5. Updating: the file opened, locked, and still there.
+//
+// (Rights and copies are in rights.cpp.)
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -21,11 +22,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
-#include <vector>
 #if defined(__linux__)
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/xattr.h>
 #endif
 
 #include "platform/file_system.h"
@@ -98,50 +97,6 @@ std::string temporary_name()
         name += letters[random() % (sizeof letters - 1)];
     return name;
 }
-
-#if defined(__linux__)
-// The names of a file's extended attributes, its ACL among them, from list
-// (listxattr or flistxattr), whose answer the kernel keeps within 64 KiB;
-// none where the file system keeps none.
-template <typename List> std::vector<std::string> attribute_names(List list)
-{
-    std::string names(1 << 16, '\0');
-    std::vector<std::string> split;
-    for (ssize_t at = 0, size = list(names.data(), names.size()); at < size; at += split.back().size() + 1)
-        split.emplace_back(names.data() + at);
-    return split;
-}
-
-// Gives copy exactly the extended attributes of the target: its ACL, so
-// that nobody gains or loses a right, and the others. They are read
-// through /proc/self/fd from that very file, held open (by the name where
-// /proc is missing).
-Outcome copy_attributes(const Target& target, int copy)
-{
-    const SystemFile held(::openat(target.folder.get(), target.last.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    std::string original = "/proc/self/fd/" + std::to_string(held.get());
-    if (!held.is_open() || ::access(original.c_str(), F_OK) != 0)
-        original = target.path;
-    const auto wanted =
-        attribute_names([&](char* list, std::size_t size) { return ::listxattr(original.c_str(), list, size); });
-    std::string value(1 << 16, '\0'); // the most a value may hold
-    for (const std::string& name : wanted) {
-        const ssize_t size = ::getxattr(original.c_str(), name.c_str(), value.data(), value.size());
-        if (size < 0 || ::fsetxattr(copy, name.c_str(), value.data(), static_cast<std::size_t>(size), 0) != 0)
-            return failed("keeping the extended attribute " + name);
-    }
-    for (const std::string& name :
-        attribute_names([&](char*list, std::size_t size) { return ::flistxattr(copy, list, size); }))
-        if (std::find(wanted.begin(), wanted.end(), name) == wanted.end() && ::fremovexattr(copy, name.c_str()) != 0)
-            return failed("removing the extended attribute " + name);
-    return std::nullopt;
-}
-#else
-Outcome copy_attributes(const Target&, int)
-{
-    return std::nullopt;
-}
-#endif
 
 } // namespace
 
@@ -292,45 +247,7 @@ void remove_temporary_file_now()
         ::unlinkat(temporary_folder.load(), name, 0);
 }
 
-// 4. Rights and copies
-
-Outcome take_rights(const Target& target, const SystemFile& file)
-{
-    const struct stat& info = target.native.info;
-    if (::fchown(file.get(), info.st_uid, info.st_gid) != 0)
-        return failed("keeping the owner");
-    // After the owner: a change of owner may clear the set-id bits.
-    if (::fchmod(file.get(), info.st_mode & 07777) != 0)
-        return failed("keeping the mode");
-    return copy_attributes(target, file.get());
-}
-
-bool can_keep_owner(const Target& target, const SystemFile& file)
-{
-    return ::fchown(file.get(), target.native.info.st_uid, target.native.info.st_gid) == 0;
-}
-
-bool copy_taken(const Target& target, const std::string& suffix)
-{
-    struct stat info;
-    return ::fstatat(target.folder.get(), (target.last + suffix).c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-bool copy_name_fits(const Target& target, const std::string& suffix)
-{
-    return target.last.size() + suffix.size() <= NAME_MAX;
-}
-
-// A hard link: the copy costs nothing, and a link is never made over a file.
-int make_copy(const Target& target, const std::string& suffix, bool& taken)
-{
-    const int folder = target.folder.get();
-    const bool made = ::linkat(folder, target.last.c_str(), folder, (target.last + suffix).c_str(), 0) == 0;
-    taken = !made && errno == EEXIST;
-    return made || taken ? 0 : errno;
-}
-
-// 5. Text files, writing in place, the old file's last bytes
+// 4. Text files, writing in place, the old file's last bytes
 
 std::size_t text_end(std::string_view)
 {
@@ -372,7 +289,7 @@ std::string last_bytes(const Target& target)
     return tail;
 }
 
-// 6. Updating
+// 5. Updating
 
 Outcome open_to_update(Target& target, SystemFile& file)
 {
