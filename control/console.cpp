@@ -71,7 +71,7 @@ int read_byte()
 {
     const int byte = input_given_up ? EOF : input_is_terminal() ? read_terminal_byte() : std::getchar();
     if (byte == read_failed || (byte == EOF && std::ferror(stdin)))
-        fail({"\nCan't read standard input\n"});
+        fail({"Can't read standard input"});
     return byte;
 }
 

@@ -88,7 +88,7 @@ void run_process(int argc, const char* const* argv)
     try {
         run_quogtran(argc, argv);
     } catch (const std::bad_alloc&) {
-        fail({"\nNot enough memory\n"});
+        fail({"Not enough memory"});
     }
     end_process(exit_ok);
 }

@@ -14,12 +14,6 @@ namespace {
 // Where an unknown option's reason sends the user.
 constexpr std::string_view help_hint = "quogtran --help shows the options";
 
-// Says what was wrong, then shows the usage screen.
-[[noreturn]] void refuse(const std::string& why)
-{
-    fail({"\n" + why + "\n", true});
-}
-
 // A typed line: options are found anywhere in it, and the file name is what
 // follows its last space; a line without options is the file name whole.
 void read_typed_options()
@@ -27,9 +21,9 @@ void read_typed_options()
     put_prompt("\n\n-v -u filename.typ ");
     std::string line;
     if (!read_line(line))
-        refuse("A file name can't be longer than " + std::to_string(longest_line) + " bytes");
+        fail({"A file name can't be longer than " + std::to_string(longest_line) + " bytes", true});
     if (line.empty())
-        refuse("No file name was given");
+        fail({"No file name was given", true});
 
     run.verbose = find_text(line, "-v") != not_found;
     run.untranslate = find_text(line, "-u") != not_found;
@@ -41,7 +35,7 @@ void read_typed_options()
     // A space at the very start does not count: the name needs one later on.
     const std::size_t last_space = line.rfind(' ');
     if (last_space == std::string::npos || last_space == 0)
-        refuse("Type the options, then a space and the file name");
+        fail({"Type the options, then a space and the file name", true});
     run.in_name = line.substr(last_space + 1);
 }
 
@@ -54,16 +48,16 @@ void read_argument_options(int argc, const char* const* argv)
         const std::string_view option = argv[at];
         if (option == "--") {
             if (at + 2 != argc)
-                refuse("One file name only, after --");
+                fail({"One file name only, after --", true});
             run.in_name = argv[at + 1];
             return;
         }
         // Only the letter after the '-' counts, in either case.
         const char letter = option.size() < 2 || option[0] != '-' ? '\0' : lower_ascii(option[1]);
         if (option.empty() || option[0] != '-')
-            refuse("One file name only: " + std::string(option) + " is one too many");
+            fail({"One file name only: " + std::string(option) + " is one too many", true});
         if (letter != 'u' && letter != 'v')
-            refuse("Unknown option " + std::string(option) + " (" + std::string(help_hint) + ")");
+            fail({"Unknown option " + std::string(option) + " (" + std::string(help_hint) + ")", true});
         (letter == 'u' ? run.untranslate : run.verbose) = true;
     }
     run.in_name = argv[at];
@@ -90,11 +84,14 @@ void read_options(int argc, const char* const* argv)
     else
         read_argument_options(argc, argv);
 
-    if (find_text(run.in_name, "-") == 0 && !after_dashes)
-        refuse(
+    if (find_text(run.in_name, "-") == 0 && !after_dashes) {
+        const bool option_alone =
             (run.in_name.size() == 2 && (lower_ascii(run.in_name[1]) == 'u' || lower_ascii(run.in_name[1]) == 'v')) ||
-                    run.in_name == "--"
-                ? "The file name is missing after " + run.in_name
-                : "Unknown option " + run.in_name + " (" + std::string(help_hint) +
-                    "; a file name that begins with - goes after --)");
+            run.in_name == "--";
+        if (option_alone)
+            fail({"The file name is missing after " + run.in_name, true});
+        fail({"Unknown option " + run.in_name + " (" + std::string(help_hint) +
+                "; a file name that begins with - goes after --)",
+            true});
+    }
 }

@@ -77,13 +77,3 @@ void show_usage()
     wait_key(strike_any_key);
     end_process(exit_failure);
 }
-
-void fail(const Failure& failure)
-{
-    give_terminal_back_now();
-    reset_colour();
-    put_problem(failure.line);
-    if (failure.with_usage)
-        show_usage();
-    end_process(exit_failure);
-}

@@ -90,8 +90,8 @@ std::optional<std::string> load_dictionary(const std::string& name)
     if (failure) {
         // Without quogo.dic, where to look and where examples are help.
         if (failure->error == ENOENT && name == first_dictionary)
-            failure->line +=
-                "The dictionary " + name + " is looked for in the current folder; " + where_examples_are() + "\n";
+            failure->reason +=
+                "\nThe dictionary " + name + " is looked for in the current folder; " + where_examples_are();
         failure->with_usage = false; // a dictionary that cannot be read ends the run at once
         fail(*failure);
     }

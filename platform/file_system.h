@@ -1,6 +1,6 @@
 // The primitives the file policy (files.cpp) is built on, one set for each
 // platform: small steps that decide nothing the other platform decides
-// otherwise. Within them a failure's line holds only the system's reason,
+// otherwise. Within them a failure's reason is the system's alone,
 // until the policy names the file. Private to platform/.
 #pragma once
 

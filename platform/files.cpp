@@ -24,10 +24,9 @@ namespace {
 Failure reading_failed(const std::string& name, Failure failure)
 {
     if (failure.error == ENOMEM)
-        failure.line = "\nNot enough memory to read " + name + "\n";
+        failure.reason = "Not enough memory to read " + name;
     else
-        failure.line =
-            (failure.step == "opening" ? "\nCan't open " : "\nCan't read ") + name + ": " + failure.line + "\n";
+        failure.reason = (failure.step == "opening" ? "Can't open " : "Can't read ") + name + ": " + failure.reason;
     failure.with_usage = true;
     return failure;
 }
@@ -36,7 +35,7 @@ Failure reading_failed(const std::string& name, Failure failure)
 Outcome writing_failed(const std::string& name, Outcome outcome)
 {
     if (outcome)
-        outcome->line = "\nCan't write " + name + ": " + outcome->line + "\n";
+        outcome->reason = "Can't write " + name + ": " + outcome->reason;
     return outcome;
 }
 

@@ -24,15 +24,15 @@ OutputNames output_names(std::string_view input_name, bool untranslating)
     return {base + (untranslating ? ".txt" : ".qgo"), base + ".htm"};
 }
 
-std::string clash(const std::string& name, bool updating)
+Outcome clash(const std::string& name, bool updating)
 {
     // An identity is confirmed by the name it was noted for: a file replaced
     // since may have left its number to another.
     const std::string identity = file_identity(name);
     const auto read = run.reads.find(identity);
     if (read == run.reads.end() || (updating && !read->second.input) || file_identity(read->second.name) != identity)
-        return {};
-    return "\nWriting " + name + " would destroy " + read->second.what + "\n";
+        return std::nullopt;
+    return Failure{"Writing " + name + " would destroy " + read->second.what, true};
 }
 
 namespace {
@@ -53,12 +53,12 @@ void check_outputs(bool writable)
     const std::pair<const std::string*, TailTest> writes[] = {
         {&names.first, written_here}, {&names.second, written_here}, {&message, message_written_here}};
     for (const auto& [output, tail_test] : std::span(writes, run.untranslate ? 2 : 3)) {
-        if (std::string why = clash(*output); !why.empty())
-            fail({std::move(why), true});
+        if (const Outcome refused = clash(*output))
+            fail(*refused);
         // A file of the user's own in an output's place is kept as NAME~:
         // that name must not be one the run reads either.
-        if (!clash(*output + "~").empty())
-            fail({"\nThe earlier " + *output + " would be kept as " + *output + "~, a file this run reads\n", true});
+        if (clash(*output + "~"))
+            fail({"The earlier " + *output + " would be kept as " + *output + "~, a file this run reads", true});
         if (const Outcome failure = writable ? check_writable(*output, tail_test) : std::nullopt)
             fail(*failure);
     }
@@ -85,8 +85,8 @@ void deliver_results()
     std::vector<std::string> kept;
     for (const std::string* name : {&names.first, &names.second}) {
         std::string kept_as;
-        if (std::string why = clash(*name); !why.empty())
-            fail({std::move(why), true});
+        if (const Outcome refused = clash(*name))
+            fail(*refused);
         if (const Outcome failure = replace_file(*name, run.out_text, written_here, kept_as))
             fail(*failure);
         kept.push_back(kept_note(*name, kept_as));

@@ -195,18 +195,18 @@ std::string unclosed_end(std::string_view dict)
 // wherever its links lead; a dictionary named by a chain link only when the
 // link names a file of this folder that holds entries, as one handed over
 // by someone else could name any file.
-std::string reason_not_to_extend()
+Outcome reason_not_to_extend()
 {
+    const std::string not_extended = run.dict_name + " is not extended: ";
     if (std::string end = unclosed_end(run.dict_text); !end.empty())
-        return "\n" + run.dict_name + " is not extended: " + end + "\n";
+        return Failure{not_extended + end};
     if (run.earlier.empty())
-        return {};
+        return std::nullopt;
     if (file_name_start(run.dict_name) != 0)
-        return "\n" + run.dict_name +
-            " is not extended: a dictionary reached by a link is, only when the link names it without /\n";
+        return Failure{not_extended + "a dictionary reached by a link is, only when the link names it without /"};
     if (!holds_entry(run.dict_text))
-        return "\n" + run.dict_name + " is not extended: it holds no entries, so it may not be a dictionary\n";
-    return {};
+        return Failure{not_extended + "it holds no entries, so it may not be a dictionary"};
+    return std::nullopt;
 }
 
 // The file as it is, with the group on a line of its own after it, in the
@@ -231,17 +231,17 @@ std::string with_group(const std::string& on_disk, std::string_view group)
 // this run.
 Outcome save_in_dictionary(Group& group)
 {
-    if (std::string why = reason_not_to_extend(); !why.empty())
-        return Failure{std::move(why)};
+    if (Outcome refused = reason_not_to_extend())
+        return refused;
     note_reads_again();
-    if (std::string why = clash(run.dict_name, true); !why.empty())
-        return Failure{std::move(why), true};
-    std::string refused;
+    if (Outcome refused = clash(run.dict_name, true))
+        return refused;
+    Outcome refused;
     const Outcome failure = update_file(run.dict_name, [&](const std::string& on_disk) -> std::optional<std::string> {
         std::string loaded = on_disk;
         drop_line_ends(loaded);
         if (const std::string end = unclosed_end(loaded); !end.empty()) {
-            refused = "\n" + run.dict_name + " is not extended: " + end + "\n";
+            refused = Failure{run.dict_name + " is not extended: " + end};
             return std::nullopt;
         }
         std::erase_if(group, [&](const Addition& a) {
@@ -256,7 +256,7 @@ Outcome save_in_dictionary(Group& group)
             return std::nullopt;
         return with_group(on_disk, group_text(group));
     });
-    return refused.empty() ? failure : Failure{refused};
+    return refused ? refused : failure;
 }
 
 // The message file must not be a file this run reads.
@@ -264,8 +264,8 @@ Outcome save_in_message_file(const std::string& group, std::string& kept_as)
 {
     const std::string name(message_file);
     note_reads_again(); // the dictionary was rewritten
-    if (std::string why = clash(name); !why.empty())
-        return Failure{std::move(why), true};
+    if (Outcome refused = clash(name))
+        return refused;
     return replace_file(name, group, message_written_here, kept_as);
 }
 
@@ -289,7 +289,7 @@ void report_additions(const std::string& group, const Outcome& dictionary_failur
     put_text(kept_note(std::string(message_file), kept_as));
 
     if (dictionary_failure && message_failure)
-        put_problem(message_failure->line);
+        put_problem(failure_text(*message_failure));
     if (dictionary_failure || message_failure)
         fail(dictionary_failure ? *dictionary_failure : *message_failure);
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "control/failure.h"
+
 // Writes text to the console, waiting for a key after each page; q at a
 // page skips the rest.
 void page_to_console(std::string_view text);
@@ -23,10 +25,11 @@ struct OutputNames {
 OutputNames output_names(std::string_view input_name, bool untranslating);
 
 // Why writing name would destroy a file the run reads, the input or a
-// dictionary of the chain so far; empty when it would not. Names are
+// dictionary of the chain so far (the usage screen follows); nothing when
+// it would not. Names are
 // compared by the files they lead to, links followed. The one rule, asked
 // by every write; updating a dictionary (not the input) writes what it reads.
-std::string clash(const std::string& name, bool updating = false);
+Outcome clash(const std::string& name, bool updating = false);
 
 // The line that says where a file of the user's own that name replaced is
 // kept, or nothing when none was.
