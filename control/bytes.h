@@ -2,6 +2,7 @@
 // tricks. Every search here finds exactly what a loop over the bytes finds.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -93,6 +94,66 @@ inline std::uint64_t gathered(std::uint64_t marks)
 }
 
 } // namespace word_at_a_time
+
+// The first k bytes at p (k at most 16, the 16 bytes at p readable) in two
+// words, the rest zeros: what a key of a short word is made of.
+inline std::array<std::uint64_t, 2> first_bytes(const char* p, std::size_t k)
+{
+    using namespace word_at_a_time;
+    return {load(p) & low_bytes(k), k > width ? load(p + width) & low_bytes(k - width) : 0};
+}
+
+// Whether the k bytes at p (k at most 16, the 16 bytes at p readable) are
+// the first k of the two words: a compare of each word under a mask.
+inline bool same_bytes(const char* p, const std::array<std::uint64_t, 2>& words, std::size_t k)
+{
+    using namespace word_at_a_time;
+    return ((load(p) ^ words[0]) & low_bytes(k)) == 0 &&
+        ((load(p + width) ^ words[1]) & (k > width ? low_bytes(k - width) : 0)) == 0;
+}
+
+// The length of the word at at in text when a space ends it within 16
+// bytes and neither mark nor other stands before the space; npos when
+// either does, when no space comes by then, or when the 16 bytes at at are
+// not all in text. Most words are short: found with two loads.
+inline std::size_t short_plain_word(std::string_view text, std::size_t at, char mark, char other)
+{
+    using namespace word_at_a_time;
+    if (!usable || !two_loads_fit(text, at))
+        return std::string_view::npos;
+    const std::uint64_t first8 = load(text.data() + at);
+    const std::uint64_t next8 = load(text.data() + at + width);
+    const std::uint64_t space = bytes_equal(first8, ' ');
+    const std::uint64_t later_space = bytes_equal(next8, ' ');
+    const std::uint64_t marks = bytes_equal(first8, mark) | bytes_equal(first8, other);
+    const std::uint64_t later_marks = bytes_equal(next8, mark) | bytes_equal(next8, other);
+    // The space in the first load with no mark before it, or one in the
+    // second with no mark in the first or before it.
+    if (space != 0)
+        return (marks & below_first(space)) == 0 ? byte_of(space) : std::string_view::npos;
+    if (later_space != 0 && marks == 0 && (later_marks & below_first(later_space)) == 0)
+        return width + byte_of(later_space);
+    return std::string_view::npos;
+}
+
+// Where the first space at or after at stands in text, or text.size();
+// marked is set when mark or other stands before it.
+inline std::size_t next_space(std::string_view text, std::size_t at, char mark, char other, bool& marked)
+{
+    using namespace word_at_a_time;
+    for (; usable && at + width <= text.size(); at += width) {
+        const std::uint64_t v = load(text.data() + at);
+        const std::uint64_t marks = bytes_equal(v, mark) | bytes_equal(v, other);
+        if (const std::uint64_t spaces = bytes_equal(v, ' '); spaces != 0) {
+            marked = marked || (marks & below_first(spaces)) != 0;
+            return at + byte_of(spaces);
+        }
+        marked = marked || marks != 0;
+    }
+    for (; at < text.size() && text[at] != ' '; ++at)
+        marked = marked || text[at] == mark || text[at] == other;
+    return at;
+}
 
 // Calls take(at) for each position of text that holds ch or other, in
 // order: 64 bytes a round, where they fall gathered into one mask.

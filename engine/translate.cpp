@@ -7,7 +7,8 @@
 #include "control/bytes.h"
 #include "control/console.h"
 #include "engine/engine.h"
-#include "engine/lookup.h"
+#include "engine/segment_index.h"
+#include "engine/word_table.h"
 #include "platform/memory.h"
 #include "state/run_state.h"
 

@@ -5,7 +5,7 @@
 #include "control/console.h"
 #include "control/failure.h"
 #include "engine/engine.h"
-#include "engine/lookup.h"
+#include "engine/keys.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "state/run_state.h"

@@ -5,7 +5,8 @@
 #include <random>
 
 #include "engine/engine.h"
-#include "engine/lookup.h"
+#include "engine/segment_index.h"
+#include "engine/word_table.h"
 #include "plain_pass.h"
 #include "state/run_state.h"
 
