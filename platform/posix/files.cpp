@@ -32,21 +32,6 @@
 
 namespace {
 
-// Writes every byte, or fails with errno set. A write that takes nothing
-// has found no room: it is never asked again, which could go on for ever.
-bool write_all(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written == 0)
-            errno = ENOSPC;
-        if (written == 0 || (written < 0 && errno != EINTR))
-            return false;
-        bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // An append-only or immutable folder lets a file be made but never removed
 // or renamed: a temporary file would stay in it for good.
 bool folder_keeps_files(int folder)

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "control/console.h"
+#include "platform/posix/walk.h"
 
 namespace {
 
@@ -114,12 +115,8 @@ void show_on_terminal(std::string_view text)
             return STDERR_FILENO;
         return ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
     }();
-    while (terminal >= 0 && !text.empty()) {
-        const ssize_t written = ::write(terminal, text.data(), text.size());
-        if (written <= 0)
-            return; // only a courtesy: the prompt is in the output anyway
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (terminal >= 0)
+        write_all(terminal, text); // only a courtesy: the prompt is in the output anyway
 }
 
 BorrowedTerminal::BorrowedTerminal(Borrow kind)
@@ -172,12 +169,7 @@ bool errors_go_apart()
 
 void write_error_now(std::string_view bytes)
 {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(STDERR_FILENO, bytes.data(), bytes.size());
-        if (written <= 0 && errno != EINTR)
-            return; // nowhere else to say it
-        bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
-    }
+    write_all(STDERR_FILENO, bytes); // a failure has nowhere else to be said
 }
 
 int window_rows()

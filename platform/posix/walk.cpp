@@ -4,7 +4,7 @@
 // a write.
 //
 // Divisions, in order:
-//   1. An open file descriptor, closed when it goes.
+//   1. An open file descriptor, closed when it goes; every byte written.
 //   2. Failures: the system's error, a refusal or a failed step.
 //   3. Shared folders: what another user planted.
 //   4. The walk, and a read opened on what it found.
@@ -29,6 +29,19 @@ SystemFile::~SystemFile()
 bool SystemFile::close()
 {
     return ::close(std::exchange(handle_, no_handle)) == 0;
+}
+
+bool write_all(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written == 0)
+            errno = ENOSPC;
+        if (written == 0 || (written < 0 && errno != EINTR))
+            return false;
+        bytes.remove_prefix(written < 0 ? 0 : static_cast<std::size_t>(written));
+    }
+    return true;
 }
 
 int last_error()
