@@ -333,11 +333,6 @@ struct NotReplaced {
     std::string input = "story.txt";
 };
 
-void PrintTo(const NotReplaced& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 std::vector<NotReplaced> not_replaced()
 {
     const auto as_it_is = [](const Sandbox&) {};
@@ -440,11 +435,6 @@ struct Kept {
     std::string name;
     std::function<bool(const Sandbox&)> setup; // false: it can't be done here
 };
-
-void PrintTo(const Kept& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 bool acl(const std::string& change, const std::string& path)
 {

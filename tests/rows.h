@@ -1,9 +1,11 @@
-// A table's rows as tests of their own, each named after its row's name.
+// A table's rows as tests of their own, each named after its row's name,
+// and printed by it.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ostream>
 #include <string>
 
 template <typename Row> std::string row_name(const testing::TestParamInfo<Row>& info)
@@ -13,3 +15,17 @@ template <typename Row> std::string row_name(const testing::TestParamInfo<Row>& 
         name += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
     return name;
 }
+
+// In the including file's unnamed namespace, where its rows are, so that
+// the printer finds it beside them.
+namespace {
+template <typename Row>
+requires requires(const Row& row)
+{
+    row.name;
+}
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+} // namespace

@@ -159,11 +159,6 @@ struct Typed {
     std::vector<std::string> environment{}; // "NAME=value" each
 };
 
-void PrintTo(const Typed& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 std::vector<Typed> typed_rows()
 {
     using Steps = TerminalRun::Steps;
@@ -321,11 +316,6 @@ struct WayOut {
     TerminalRun::Options options{};
     std::string message_file{}; // what quogo.msg is: "fifo" (no one reads it), "folder", or nothing
 };
-
-void PrintTo(const WayOut& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 std::vector<WayOut> ways_out()
 {

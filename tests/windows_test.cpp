@@ -116,11 +116,6 @@ struct Case {
     std::vector<Step> steps{}; // while the run waits
 };
 
-void PrintTo(const Case& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 std::string footer_of(int words)
 {
     return "\r\nTranslation by Quog Speak Version " + std::string(QUOGTRAN_VERSION_TEXT) +
@@ -130,67 +125,44 @@ std::string footer_of(int words)
 std::vector<Case> windows_cases()
 {
     const std::string footer = footer_of(2);
+    // A row per case, its fields packed as a table.
+    // clang-format off
     return {
         {.name = "outputs carry CR LF", .input = "cat\ndog\r\n", .expected_output = "kat \r\ndogg \r\n" + footer},
-        {.name = "0x1A ends the input",
-            .input = "cat\x1a dog\n",
-            .output_name = "story.htm",
+        {.name = "0x1A ends the input", .input = "cat\x1a dog\n", .output_name = "story.htm",
             .expected_output = "kat " + footer},
-        {.name = "0x1A ends a dictionary: the link after it is never followed",
-            .input = "dog",
-            .dict = dictionary + "\x1a|gone.dic]",
-            .expected_output = "dogg " + footer,
+        {.name = "0x1A ends a dictionary: the link after it is never followed", .input = "dog",
+            .dict = dictionary + "\x1a|gone.dic]", .expected_output = "dogg " + footer,
             .expected_dict = dictionary + "\x1a|gone.dic]"},
-        {.name = "a second run keeps no copy of the first one's output",
-            .expected_output = "kat " + footer,
+        {.name = "a second run keeps no copy of the first one's output", .expected_output = "kat " + footer,
             .twice = true},
-        {.name = "a UTF-8 name",
-            .input_name = "r\xc3\xa9"
+        {.name = "a UTF-8 name", .input_name = "r\xc3\xa9"
                           "cit.txt",
             .output_name = "r\xc3\xa9"
                            "cit.qgo",
             .expected_output = "kat " + footer},
-        {.name = "a read-only output is refused before anything is written",
-            .read_only_output = true,
-            .status = 1,
-            .expected_output = "mine",
-            .shown_has = "\r\nCan't write story.qgo: Access denied\r\n"},
-        {.name = "a missing dictionary: where it is looked for",
-            .dict = "",
-            .status = 1,
-            .expected_dict = "",
+        {.name = "a read-only output is refused before anything is written", .read_only_output = true, .status = 1,
+            .expected_output = "mine", .shown_has = "\r\nCan't write story.qgo: Access denied\r\n"},
+        {.name = "a missing dictionary: where it is looked for", .dict = "", .status = 1, .expected_dict = "",
             .shown_has = "The dictionary quogo.dic is looked for in the current folder"},
-        {.name = "the rewrite keeps the dictionary's CR LF, before its 0x1A",
-            .input = "mouse",
-            .dict = dictionary + "\x1a",
-            .typed = "kmouse->mowse\n\nkkk",
-            .expected_output = "mowse " + footer_of(3),
+        {.name = "the rewrite keeps the dictionary's CR LF, before its 0x1A", .input = "mouse",
+            .dict = dictionary + "\x1a", .typed = "kmouse->mowse\n\nkkk", .expected_output = "mowse " + footer_of(3),
             .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n\x1a"},
-        {.name = "an earlier copy is never copied over",
-            .expected_output = "kat " + footer,
+        {.name = "an earlier copy is never copied over", .expected_output = "kat " + footer,
             .before = {{"story.qgo", "mine"}, {"story.qgo~", "older"}},
             .after = {{"story.qgo~", "older"}, {"story.qgo.~1~", "mine"}}},
-        {.name = "a backslash parts folders",
-            .input_name = "dir.v2\\story.txt",
-            .output_name = "dir.v2\\story.qgo",
-            .expected_output = "kat " + footer,
-            .folders = {"dir.v2"}},
-        {.name = "a device is no dictionary",
-            .dict = dictionary + "|NUL]",
-            .status = 1,
-            .expected_dict = dictionary + "|NUL]",
-            .shown_has = "\r\nCan't open NUL: not a regular file\r\n"},
-        {.name = "a folder in an output's place",
-            .status = 1,
-            .shown_has = "\r\nCan't write story.qgo: Is a directory\r\n",
-            .folders = {"story.qgo"}},
-        {.name = "an input saved again while the run waits, of the same size",
-            .typed = "kmouse->mowse\n\nkkk",
-            .status = 1,
-            .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n",
+        {.name = "a backslash parts folders", .input_name = "dir.v2\\story.txt", .output_name = "dir.v2\\story.qgo",
+            .expected_output = "kat " + footer, .folders = {"dir.v2"}},
+        {.name = "a device is no dictionary", .dict = dictionary + "|NUL]", .status = 1,
+            .expected_dict = dictionary + "|NUL]", .shown_has = "\r\nCan't open NUL: not a regular file\r\n"},
+        {.name = "a folder in an output's place", .status = 1,
+            .shown_has = "\r\nCan't write story.qgo: Is a directory\r\n", .folders = {"story.qgo"}},
+        {.name = "an input saved again while the run waits, of the same size", .typed = "kmouse->mowse\n\nkkk",
+            .status = 1, .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n",
             .shown_has = "\r\nCan't read story.txt: it changed while it was read\r\n",
             .steps = {{"Strike Any Key", [] { write("story.txt", "dog"); }}}},
     };
+    // clang-format on
 }
 
 class Windows : public testing::TestWithParam<Case> { };
