@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <tuple>
 
 #include "rows.h"
 #include "sandbox.h"
@@ -550,131 +551,144 @@ bool lock_awaited(const std::string& path)
 // A run ended by a signal while it waits for the dictionary's lock, at the
 // wait before the outputs are written, or just as it has made a temporary
 // file, leaves every file as it was.
-TEST(AddWords, ASignalLeavesEveryFileWhole)
+enum class At { lock, last_wait, temporary_file };
+struct Signalled {
+    std::string name;
+    int signal_number;
+    At at;
+    std::string folder = "."; // of the input and the outputs
+};
+
+std::vector<Signalled> signalled_rows()
 {
-    enum class At { lock, last_wait, temporary_file };
-    struct Case {
-        int signal_number;
-        At at;
-        std::string folder = "."; // of the input and the outputs
-    };
-    const Case cases[] = {{SIGINT, At::lock}, {SIGTERM, At::lock}, {SIGHUP, At::lock}, {SIGINT, At::last_wait},
-        {SIGTERM, At::last_wait}, {SIGHUP, At::last_wait}, {SIGTERM, At::temporary_file},
-        {SIGTERM, At::temporary_file, "shelf"}};
-    for (const Case& c : cases) {
-        const std::string name = std::string(strsignal(c.signal_number)) +
-            (c.at == At::lock               ? " at the lock"
-                    : c.at == At::last_wait ? " at the last wait"
-                                            : " at a new file") +
-            " in " + c.folder;
-        Sandbox box;
-        ::mkdir(box.path(c.folder).c_str(), 0755);
-        const std::string story = c.folder + "/story";
-        box.write(story + ".txt", "cat dog\n");
-        box.write("quogo.dic", two_words);
-        box.write(story + ".qgo", "old");
-        box.write(story + ".htm", "old");
-        if (c.at == At::temporary_file) {
-            // The signal comes while the file is being made: it must wait
-            // until the file is known to the handler that removes it.
-            std::thread killer([&] {
-                for (int tries = 0; tries < 2000 && !holds_temporary_file(box, c.folder); ++tries)
-                    ::usleep(2000);
-                pid_t pid = 0;
-                std::ifstream(box.path(".pid")) >> pid;
-                ::kill(pid, c.signal_number);
-            });
-            const RunResult run = box.run(
-                {story + ".txt"}, "", Sandbox::Options::first("echo $$ >.pid; exec env " + failing("slow").before));
-            killer.join();
-            EXPECT_EQ(run.status, -1) << name;
-        } else {
-            const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
-            if (c.at == At::lock)
-                ::flock(held, LOCK_EX);
-            TerminalRun run(box.dir(), {"story.txt"});
-            ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << name;
-            if (c.at == At::lock) {
-                for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
-                    ::usleep(10000);
-                ASSERT_TRUE(lock_awaited(box.path("quogo.dic"))) << name;
-            } else {
-                ASSERT_TRUE(
-                    run.play({{wait_shown, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait_shown, ""}}))
-                    << name;
-            }
-            run.signal(c.signal_number);
-            const int status = run.finish();
-            ::close(held);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number) << name;
-        }
-        EXPECT_EQ(
-            box.read("quogo.dic"), c.at != At::last_wait ? two_words : with_group(two_words, "x+=\" _dog_->~dawg_\";"))
-            << name;
-        EXPECT_EQ(box.read(story + ".qgo"), "old") << name;
-        EXPECT_EQ(box.read(story + ".htm"), "old") << name;
-        EXPECT_FALSE(holds_temporary_file(box, c.folder)) << name;
-    }
+    const std::string where[] = {"at the lock", "at the last wait", "at a new file"};
+    std::vector<Signalled> rows;
+    for (const auto& [signal_number, at, folder] : {std::tuple{SIGINT, At::lock, "."}, {SIGTERM, At::lock, "."},
+             {SIGHUP, At::lock, "."}, {SIGINT, At::last_wait, "."}, {SIGTERM, At::last_wait, "."},
+             {SIGHUP, At::last_wait, "."}, {SIGTERM, At::temporary_file, "."}, {SIGTERM, At::temporary_file, "shelf"}})
+        rows.push_back({std::string(strsignal(signal_number)) + " " + where[static_cast<int>(at)] + " in " + folder,
+            signal_number, at, folder});
+    return rows;
 }
+
+class ASignal : public testing::TestWithParam<Signalled> { };
+
+TEST_P(ASignal, LeavesEveryFileWhole)
+{
+    const Signalled& c = GetParam();
+    Sandbox box;
+    ::mkdir(box.path(c.folder).c_str(), 0755);
+    const std::string story = c.folder + "/story";
+    box.write(story + ".txt", "cat dog\n");
+    box.write("quogo.dic", two_words);
+    box.write(story + ".qgo", "old");
+    box.write(story + ".htm", "old");
+    if (c.at == At::temporary_file) {
+        // The signal comes while the file is being made: it must wait
+        // until the file is known to the handler that removes it.
+        std::thread killer([&] {
+            for (int tries = 0; tries < 2000 && !holds_temporary_file(box, c.folder); ++tries)
+                ::usleep(2000);
+            pid_t pid = 0;
+            std::ifstream(box.path(".pid")) >> pid;
+            ::kill(pid, c.signal_number);
+        });
+        const RunResult run =
+            box.run({story + ".txt"}, "", Sandbox::Options::first("echo $$ >.pid; exec env " + failing("slow").before));
+        killer.join();
+        EXPECT_EQ(run.status, -1);
+    } else {
+        const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
+        if (c.at == At::lock)
+            ::flock(held, LOCK_EX);
+        TerminalRun run(box.dir(), {"story.txt"});
+        ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}}));
+        if (c.at == At::lock) {
+            for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
+                ::usleep(10000);
+            ASSERT_TRUE(lock_awaited(box.path("quogo.dic")));
+        } else {
+            ASSERT_TRUE(run.play({{wait_shown, "k"}, {"Your (un)translation follows ...\r\n\r\n" + wait_shown, ""}}));
+        }
+        run.signal(c.signal_number);
+        const int status = run.finish();
+        ::close(held);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal_number);
+    }
+    EXPECT_EQ(
+        box.read("quogo.dic"), c.at != At::last_wait ? two_words : with_group(two_words, "x+=\" _dog_->~dawg_\";"));
+    EXPECT_EQ(box.read(story + ".qgo"), "old");
+    EXPECT_EQ(box.read(story + ".htm"), "old");
+    EXPECT_FALSE(holds_temporary_file(box, c.folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, ASignal, testing::ValuesIn(signalled_rows()), row_name<Signalled>);
 
 // While a run waits for the dictionary's lock, the program holding it puts
 // a new dictionary in its place: the run extends the new one, keeping its
 // words, and adds nothing that is there by then.
-TEST(AddWords, AfterWaitingForTheLockTheNewDictionaryIsExtended)
+struct Replaced {
+    std::string name, replacement, result;
+    bool reported;      // "Your word(s) have been added"
+    int held = LOCK_EX; // how the other program holds its lock
+};
+
+std::vector<Replaced> replaced_rows()
 {
-    struct Case {
-        std::string name, replacement, result;
-        bool reported;      // "Your word(s) have been added"
-        int held = LOCK_EX; // how the other program holds its lock
-    };
     const std::string group = "x+=\" _dog_->~dawg_\";";
-    const Case cases[] = {
+    return {
         {"a new word meanwhile", two_words + " _bird_->~boid_", with_group(two_words + " _bird_->~boid_", group), true},
         {"the same pair meanwhile", two_words + " _dog_->~dawg_", two_words + " _dog_->~dawg_", false},
         {"a new word meanwhile, under a shared lock", two_words + " _bird_->~boid_",
             with_group(two_words + " _bird_->~boid_", group), true, LOCK_SH},
     };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", "cat dog\n");
-        box.write("quogo.dic", two_words);
-        const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
-        ::flock(held, c.held);
-        TerminalRun run(box.dir(), {"story.txt"});
-        ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}})) << c.name;
-        for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
-            ::usleep(10000);
-        box.write("new.dic", c.replacement);
-        ::rename(box.path("new.dic").c_str(), box.path("quogo.dic").c_str());
-        ::close(held);
-        using Steps = TerminalRun::Steps;
-        ASSERT_TRUE(run.play(c.reported ? Steps{{wait_shown, "k"}, {wait_shown, "k"}} : Steps{}))
-            << c.name << run.screen();
-        const int status = run.finish();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name << run.screen();
-        EXPECT_EQ(box.read("quogo.dic"), c.result) << c.name;
-        EXPECT_EQ(count_of(run.screen(), "have been added"), c.reported ? 1 : 0) << c.name;
-        EXPECT_NE(run.screen().find("\r\nWaiting for quogo.dic, which another program is changing ...\r\n"),
-            std::string::npos)
-            << c.name;
-    }
 }
+
+class AfterWaitingForTheLock : public testing::TestWithParam<Replaced> { };
+
+TEST_P(AfterWaitingForTheLock, TheNewDictionaryIsExtended)
+{
+    const Replaced& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", "cat dog\n");
+    box.write("quogo.dic", two_words);
+    const int held = ::open(box.path("quogo.dic").c_str(), O_RDONLY | O_CLOEXEC);
+    ::flock(held, c.held);
+    TerminalRun run(box.dir(), {"story.txt"});
+    ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, "dog->dawg\r"}, {prompt_shown, "\r"}}));
+    for (int tries = 0; tries < 3000 && !lock_awaited(box.path("quogo.dic")); ++tries)
+        ::usleep(10000);
+    box.write("new.dic", c.replacement);
+    ::rename(box.path("new.dic").c_str(), box.path("quogo.dic").c_str());
+    ::close(held);
+    using Steps = TerminalRun::Steps;
+    ASSERT_TRUE(run.play(c.reported ? Steps{{wait_shown, "k"}, {wait_shown, "k"}} : Steps{})) << run.screen();
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
+    EXPECT_EQ(box.read("quogo.dic"), c.result);
+    EXPECT_EQ(count_of(run.screen(), "have been added"), c.reported ? 1 : 0);
+    EXPECT_NE(
+        run.screen().find("\r\nWaiting for quogo.dic, which another program is changing ...\r\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, AfterWaitingForTheLock, testing::ValuesIn(replaced_rows()), row_name<Replaced>);
 
 // A file changed while the run waits at the add-words prompt is judged
 // again when it is written or read: an input saved again is never mixed
 // with the version translated first, and a message file turned into a link
 // to the dictionary is refused.
-TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
+struct Changed {
+    std::string name;
+    std::function<void(const Sandbox&, char* map)> change; // map: the input's bytes, mapped
+    TerminalRun::Steps then;                               // after the dialogue, to the failure
+    std::string dictionary;                                // afterwards
+    std::string typed = "dog->dawg\r";
+    int status = 1;
+};
+
+std::vector<Changed> changed_rows()
 {
-    struct Case {
-        std::string name;
-        std::function<void(const Sandbox&, char* map)> change; // map: the input's bytes, mapped
-        TerminalRun::Steps then;                               // after the dialogue, to the failure
-        std::string dictionary;                                // afterwards
-        std::string typed = "dog->dawg\r";
-        int status = 1;
-    };
-    const Case cases[] = {
+    return {
         {"the input saved again", [](const Sandbox& box, char*) { box.write("story.txt", "AB CD kat x_y_z_w\n"); },
             {{wait_shown, "k"}, {"\r\nCan't read story.txt: it changed while it was read\r\n", ""}},
             with_group(two_words, "x+=\" _dog_->~dawg_\";")},
@@ -700,33 +714,40 @@ TEST(AddWords, AFileChangedWhileTheRunWaitsIsJudgedAgain)
             {{"\r\nNot added: |more.dic]: quogo.dic links on already\r\n", ""}, {wait_shown, "k"}, {wait_shown, "k"}},
             two_words + "\nx+=\" |b.dic] _emu_->~eemu_\";\nx+=\" _dog_->~dawg_\";\n", "|more.dic]\rdog->dawg\r", 0},
     };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", "cat dog\n");
-        box.write("quogo.dic", two_words);
-        // Stored to once before the run, the map is written to again
-        // without a new time for the file.
-        const int fd = ::open(box.path("story.txt").c_str(), O_RDWR | O_CLOEXEC);
-        void* const map = ::mmap(nullptr, 8, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-        ::close(fd);
-        ASSERT_NE(map, MAP_FAILED);
-        std::memcpy(map, "cat dog\n", 8);
-        TerminalRun run(box.dir(), {"story.txt"});
-        ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, ""}})) << c.name;
-        box.write("more.dic", "_emu_->~eemu_");
-        box.write("b.dic", "_kat_->~kot_");
-        c.change(box, static_cast<char*>(map));
-        run.type(c.typed);
-        ASSERT_TRUE(run.play({{prompt_shown, "\r"}})) << c.name;
-        ASSERT_TRUE(run.play(c.then)) << c.name << run.screen();
-        run.type("kkk");
-        const int status = run.finish();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << c.name << run.screen();
-        EXPECT_EQ(box.read("story.qgo").find("Translation by") != std::string::npos, c.status == 0) << c.name;
-        EXPECT_EQ(box.read("quogo.dic"), c.dictionary) << c.name;
-        ::munmap(map, 8);
-    }
 }
+
+class AFileChangedWhileTheRunWaits : public testing::TestWithParam<Changed> { };
+
+TEST_P(AFileChangedWhileTheRunWaits, IsJudgedAgain)
+{
+    const Changed& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", "cat dog\n");
+    box.write("quogo.dic", two_words);
+    // Stored to once before the run, the map is written to again
+    // without a new time for the file.
+    const int fd = ::open(box.path("story.txt").c_str(), O_RDWR | O_CLOEXEC);
+    void* const map = ::mmap(nullptr, 8, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ::close(fd);
+    ASSERT_NE(map, MAP_FAILED);
+    std::memcpy(map, "cat dog\n", 8);
+    TerminalRun run(box.dir(), {"story.txt"});
+    ASSERT_TRUE(run.play({{wait_shown, "k"}, {prompt_shown, ""}}));
+    box.write("more.dic", "_emu_->~eemu_");
+    box.write("b.dic", "_kat_->~kot_");
+    c.change(box, static_cast<char*>(map));
+    run.type(c.typed);
+    ASSERT_TRUE(run.play({{prompt_shown, "\r"}}));
+    ASSERT_TRUE(run.play(c.then)) << run.screen();
+    run.type("kkk");
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.status) << run.screen();
+    EXPECT_EQ(box.read("story.qgo").find("Translation by") != std::string::npos, c.status == 0);
+    EXPECT_EQ(box.read("quogo.dic"), c.dictionary);
+    ::munmap(map, 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, AFileChangedWhileTheRunWaits, testing::ValuesIn(changed_rows()), row_name<Changed>);
 
 // The message file is checked with the outputs, before the display: no word
 // is asked for that could not be saved, and nothing is written.
