@@ -11,6 +11,7 @@
 #include <string>
 #include <windows.h>
 
+#include "platform/windows/system.h"
 #include "rows.h"
 #include "test_support.h"
 
@@ -94,6 +95,22 @@ int run_quogtran(
     return static_cast<int>(status);
 }
 
+// Runs a Unix command, as wine runs a Unix program: links are made from
+// the Unix side, as wine shows them, and removed from there too.
+bool run_unix(const std::string& command)
+{
+    std::wstring line = std::filesystem::u8path(command).wstring();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    return true;
+}
+
 const std::string dictionary = "x+=\" _cat_->~kat_ _dog_->~dogg_\";\r\n";
 using Files = std::vector<std::pair<std::string, std::string>>; // UTF-8 names, bytes
 
@@ -114,6 +131,7 @@ struct Case {
     Files after{};           // files that must hold these bytes after it; else no NAME~ is made
     std::vector<std::string> folders{};
     std::vector<Step> steps{}; // while the run waits
+    Files links{};             // symbolic links made from the Unix side: name, target
 };
 
 std::string footer_of(int words)
@@ -127,7 +145,7 @@ std::vector<Case> windows_cases()
     const std::string footer = footer_of(2);
     // A row per case, its fields packed as a table.
     // clang-format off
-    return {
+    std::vector<Case> cases{
         {.name = "outputs carry CR LF", .input = "cat\ndog\r\n", .expected_output = "kat \r\ndogg \r\n" + footer},
         {.name = "0x1A ends the input", .input = "cat\x1a dog\n", .output_name = "story.htm",
             .expected_output = "kat " + footer},
@@ -136,10 +154,7 @@ std::vector<Case> windows_cases()
             .expected_dict = dictionary + "\x1a|gone.dic]"},
         {.name = "a second run keeps no copy of the first one's output", .expected_output = "kat " + footer,
             .twice = true},
-        {.name = "a UTF-8 name", .input_name = "r\xc3\xa9"
-                          "cit.txt",
-            .output_name = "r\xc3\xa9"
-                           "cit.qgo",
+        {.name = "a UTF-8 name", .input_name = "r\xc3\xa9" "cit.txt", .output_name = "r\xc3\xa9" "cit.qgo",
             .expected_output = "kat " + footer},
         {.name = "a read-only output is refused before anything is written", .read_only_output = true, .status = 1,
             .expected_output = "mine", .shown_has = "\r\nCan't write story.qgo: Access denied\r\n"},
@@ -154,14 +169,32 @@ std::vector<Case> windows_cases()
         {.name = "a backslash parts folders", .input_name = "dir.v2\\story.txt", .output_name = "dir.v2\\story.qgo",
             .expected_output = "kat " + footer, .folders = {"dir.v2"}},
         {.name = "a device is no dictionary", .dict = dictionary + "|NUL]", .status = 1,
-            .expected_dict = dictionary + "|NUL]", .shown_has = "\r\nCan't open NUL: not a regular file\r\n"},
+            .expected_dict = dictionary + "|NUL]",
+            .shown_has = "\r\nCan't open NUL: a reserved device name on Windows\r\n"},
         {.name = "a folder in an output's place", .status = 1,
             .shown_has = "\r\nCan't write story.qgo: Is a directory\r\n", .folders = {"story.qgo"}},
         {.name = "an input saved again while the run waits, of the same size", .typed = "kmouse->mowse\n\nkkk",
             .status = 1, .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n",
             .shown_has = "\r\nCan't read story.txt: it changed while it was read\r\n",
             .steps = {{"Strike Any Key", [] { write("story.txt", "dog"); }}}},
+        {.name = "a linked output keeps its link, and what it leads to is replaced",
+            .expected_output = "kat " + footer, .before = {{"elsewhere/thesis.txt", "mine"}},
+            .after = {{"elsewhere/thesis.txt", "kat " + footer}, {"elsewhere/thesis.txt~", "mine"}},
+            .folders = {"elsewhere"}, .links = {{"story.qgo", "elsewhere/thesis.txt"}}},
+        {.name = "a linked dictionary keeps its link, and what it leads to takes the words", .input = "mouse",
+            .dict = dictionary + "|names.dic]", .typed = "kmouse->mowse\n\nkkk",
+            .expected_output = "mowse " + footer_of(4), .expected_dict = dictionary + "|names.dic]",
+            .before = {{"shared/names.dic", "x+=\" _emu_->~eemu_\";\r\n"}},
+            .after = {{"shared/names.dic", "x+=\" _emu_->~eemu_\";\r\nx+=\" _mouse_->~mowse_\";\r\n"}},
+            .folders = {"shared"}, .links = {{"names.dic", "shared/names.dic"}}},
     };
+    for (const char* device : {"nul.txt", "CON.txt", "aux", "Prn.story.txt", "com1.txt", "LPT9.txt"}) {
+        const std::string base = std::string(device).substr(0, std::string(device).find('.'));
+        cases.push_back({.name = std::string("the device name ") + device, .input_name = device, .input = "",
+            .status = 1, .output_name = "story.qgo",
+            .shown_has = "\r\nCan't write " + base + ".qgo: a reserved device name on Windows\r\n"});
+    }
+    return cases;
     // clang-format on
 }
 
@@ -173,11 +206,15 @@ TEST_P(Windows, TextFilesNamesAndRights)
     const ScratchDirectory scratch;
     for (const std::string& folder : c.folders)
         std::filesystem::create_directory(std::filesystem::u8path(folder));
-    write(std::filesystem::u8path(c.input_name), c.input);
+    if (!c.input.empty()) // a device's name is never written to
+        write(std::filesystem::u8path(c.input_name), c.input);
     if (!c.dict.empty())
         write("quogo.dic", c.dict);
     for (const auto& [name, bytes] : c.before)
         write(std::filesystem::u8path(name), bytes);
+    for (const auto& [name, target] : c.links)
+        if (!run_unix("/bin/ln -s " + target + " " + name))
+            GTEST_SKIP() << "no /bin/ln to make a link from the Unix side: not under wine";
     if (c.read_only_output) {
         write("story.qgo", "mine");
         std::filesystem::permissions(
@@ -199,9 +236,38 @@ TEST_P(Windows, TextFilesNamesAndRights)
         for (const auto& entry : std::filesystem::directory_iterator(folder, missing))
             EXPECT_FALSE(entry.path().filename().string().starts_with(".quogtran-")) << entry.path().string();
     }
+    for (const auto& [name, target] : c.links)
+        run_unix("/bin/rm " + name); // a link the system cannot follow is never removed from here
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, Windows, testing::ValuesIn(windows_cases()), row_name<Case>);
+
+// Each documented failure of ReplaceFileW, as it leaves the files: the old
+// one (or, had no backup been taken, neither), the new one under its own
+// name. Settled, the name holds the old one, or else the new one.
+TEST(Windows, AFailedReplaceLosesNoVersion)
+{
+    struct Left {
+        DWORD error;
+        const char *replaced, *backup; // the old file's bytes under each name, or nullptr
+        bool in_place;                 // the new one then holds the name
+    };
+    for (const Left& left : {Left{ERROR_UNABLE_TO_MOVE_REPLACEMENT, "old", nullptr, false},
+             {ERROR_UNABLE_TO_MOVE_REPLACEMENT, nullptr, nullptr, true},
+             {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, nullptr, "old", false},
+             {ERROR_UNABLE_TO_REMOVE_REPLACED, "old", nullptr, false}}) {
+        const ScratchDirectory scratch;
+        if (left.replaced != nullptr)
+            write("story.qgo", left.replaced);
+        if (left.backup != nullptr)
+            write("backup", left.backup);
+        write("new", "new");
+        const auto whole = [](const char* name) { return std::filesystem::absolute(name).wstring(); };
+        EXPECT_EQ(settle_failed_replace(left.error, whole("story.qgo"), whole("new"), whole("backup")), left.in_place)
+            << left.error;
+        EXPECT_EQ(read("story.qgo"), left.in_place ? "new" : "old") << left.error;
+    }
+}
 
 TEST(Windows, TheConsoleModeIsPutBack)
 {

@@ -1,56 +1,27 @@
-// Files on Windows: the primitives of the file policy. Names are UTF-8 in
-// the program and UTF-16 at the system. Text files are the system's own:
-// outputs carry CR LF, and the byte 0x1A ends a file being read. A
-// replacement is moved over its file in one step (ReplaceFileW keeps the
-// old file's attributes and security descriptor).
+// Files on Windows: the primitives of the file policy (names are in
+// names.cpp). Text files are the system's own: outputs carry CR LF, and the
+// byte 0x1A ends a file being read. A replacement is moved over the file a
+// name leads to, links followed, in one step (ReplaceFileW keeps the old
+// file's attributes and security descriptor).
 //
 // Divisions, in order:
-//   1. Names and reasons: UTF-8 to UTF-16, the system's reason for an error.
-//   2. Handles and bytes: a file opened, every byte written, chunks read.
-//   3. Where a write goes: the target a check and its write both take.
-//   4. Temporary files: made beside the target, moved into place; copies.
-//   5. Text files, writing in place, the old file's last bytes.
-//   6. Updating: the file opened, locked, and still there.
+//   1. Bytes: every byte written, chunks read.
+//   2. Where a write goes: the target a check and its write both take.
+//   3. Temporary files: made beside the target, moved into place; copies.
+//   4. Text files, writing in place, the old file's last bytes.
+//   5. Updating: the file opened, locked, and still there.
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <random>
-#include <windows.h>
 
-#include "platform/file_system.h"
 #include "platform/files.h"
+#include "platform/windows/system.h"
 
 namespace {
 
-std::wstring wide(const std::string& name)
-{
-    return std::filesystem::path(std::u8string(name.begin(), name.end())).wstring();
-}
-
-// The system's reason for error, without its closing full stop.
-std::string reason(DWORD error)
-{
-    char text[512];
-    const std::string said(text,
-        ::FormatMessageA(
-            FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text, nullptr));
-    return said.empty() ? "error " + std::to_string(error) : said.substr(0, said.find_last_not_of(". \r\n") + 1);
-}
-
-constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-SystemFile open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all)
-{
-    const HANDLE file = ::CreateFileW(name.c_str(), access, share, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return SystemFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
-}
-
-bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
-{
-    const SystemFile file = open_file(wide(name), 0);
-    return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
-}
+constexpr std::string_view device_refusal = "a reserved device name on Windows";
 
 // Writes every byte, or fails with the last error set. A write that takes
 // nothing has found no room: it is never asked again.
@@ -75,74 +46,12 @@ std::atomic<const wchar_t*> temporary_in_progress{nullptr};
 
 } // namespace
 
-// 1. Names and reasons
-
-SystemFile::~SystemFile()
-{
-    if (is_open())
-        ::CloseHandle(handle_);
-}
-
-bool SystemFile::close()
-{
-    return ::CloseHandle(std::exchange(handle_, no_handle));
-}
-
-int last_error()
-{
-    return static_cast<int>(::GetLastError());
-}
-
-// A missing file is told as POSIX tells it: a missing quogo.dic is told
-// where it is looked for.
-Failure refusal(int error, std::string step)
-{
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return {reason(static_cast<DWORD>(error)), true, std::move(step), missing ? ENOENT : error};
-}
-
-Failure failed(const std::string& step, int error)
-{
-    return {step + " failed: " + reason(static_cast<DWORD>(error)), false, step, error};
-}
-
-std::string executable_path()
-{
-    std::wstring path(32768, L'\0');
-    path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    const std::u8string name = std::filesystem::path(path).u8string();
-    return std::string(name.begin(), name.end());
-}
-
-std::size_t file_name_start(std::string_view path)
-{
-    return path.find_last_of("/\\:") + 1; // npos + 1 is 0
-}
-
-std::string file_version(const std::string& name)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!identify(name, info))
-        return {};
-    std::string version;
-    for (const DWORD field : {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.nFileSizeHigh,
-             info.nFileSizeLow, info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime})
-        version += std::to_string(field) + ":";
-    return version;
-}
-
-std::string file_identity(const std::string& name)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    return !identify(name, info) ? ""
-                                 : std::to_string(info.dwVolumeSerialNumber) + ":" +
-            std::to_string(info.nFileIndexHigh) + ":" + std::to_string(info.nFileIndexLow);
-}
-
-// 2. Handles and bytes
+// 1. Bytes
 
 Outcome open_to_read(const std::string& name, bool, SystemFile& file)
 {
+    if (reserved_device_name(name))
+        return refusal(std::string(device_refusal));
     file = open_file(wide(name), GENERIC_READ);
     return file.is_open() ? Outcome() : refusal();
 }
@@ -183,15 +92,17 @@ Outcome write_and_sync(SystemFile& file, std::string_view content)
     return std::nullopt;
 }
 
-// 3. Where a write goes
+// 2. Where a write goes
 
 Outcome find_target(const std::string& name, Target& target)
 {
+    if (reserved_device_name(name))
+        return refusal(std::string(device_refusal));
     target.path = name;
     // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
     std::error_code unnamed; // an empty name has no whole form, and is refused when opened
     target.native.whole = std::filesystem::absolute(wide(name), unnamed).wstring();
-    const std::wstring& whole = target.native.whole;
+    std::wstring& whole = target.native.whole;
     target.last = name.substr(file_name_start(name));
     const DWORD attributes = ::GetFileAttributesW(whole.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
@@ -205,10 +116,18 @@ Outcome find_target(const std::string& name, Target& target)
     target.in_place = file.is_open() && ::GetFileType(file.get()) != FILE_TYPE_DISK;
     if (!file.is_open() && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return refusal();
+    // A link is kept: what it leads to is the file replaced, kept and
+    // locked, as on POSIX.
+    if (const std::wstring there = target.exists ? final_path(file.get()) : L""; !there.empty() && there != whole) {
+        whole = there;
+        const std::u8string utf8 = std::filesystem::path(there).u8string();
+        target.path.assign(utf8.begin(), utf8.end());
+        target.last = target.path.substr(file_name_start(target.path));
+    }
     return std::nullopt;
 }
 
-// 4. Temporary files and copies
+// 3. Temporary files and copies
 
 // .quogtran- and a random number, beside the target.
 Outcome create_temporary(const Target& target, bool, std::string& name, SystemFile& file)
@@ -236,16 +155,42 @@ void remove_temporary(const Target&, const std::string&)
         ::DeleteFileW(temporary_name.c_str());
 }
 
-// The temporary file is closed by then: written, flushed and closed.
+// The temporary file is closed by then: written, flushed and closed. The
+// old file goes to a backup name first, so that a replacement failing half
+// way has it still, and is removed once the new one is in place.
 bool rename_over(const Target& target, const std::string&)
 {
     const std::wstring& whole = target.native.whole;
-    const bool moved = target.exists
-        ? ::ReplaceFileW(whole.c_str(), temporary_name.c_str(), nullptr, 0, nullptr, nullptr)
-        : ::MoveFileExW(temporary_name.c_str(), whole.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (moved)
+    const std::wstring backup = temporary_name + L"~";
+    bool moved = false;
+    if (!target.exists)
+        moved =
+            ::MoveFileExW(temporary_name.c_str(), whole.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    else if (::ReplaceFileW(whole.c_str(), temporary_name.c_str(), backup.c_str(), 0, nullptr, nullptr))
+        moved = true;
+    else
+        moved = settle_failed_replace(::GetLastError(), whole, temporary_name, backup);
+    if (moved) {
+        ::DeleteFileW(backup.c_str()); // the old file, once the new one is in its place
         temporary_in_progress.store(nullptr);
+    }
     return moved;
+}
+
+bool settle_failed_replace(
+    DWORD error, const std::wstring& replaced, const std::wstring& replacement, const std::wstring& backup)
+{
+    // Each documented failure leaves the old file under its name, or under
+    // the backup name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), or, had no
+    // backup been taken, nowhere (ERROR_UNABLE_TO_MOVE_REPLACEMENT); the new
+    // one is still under its own. A name left without a file gets the old
+    // one back, else the new one.
+    const bool name_left = ::GetFileAttributesW(replaced.c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool old_back = name_left && ::MoveFileExW(backup.c_str(), replaced.c_str(), MOVEFILE_WRITE_THROUGH);
+    const bool new_in_place =
+        name_left && !old_back && ::MoveFileExW(replacement.c_str(), replaced.c_str(), MOVEFILE_WRITE_THROUGH);
+    ::SetLastError(error);
+    return new_in_place;
 }
 
 // A moved name lasts once MOVEFILE_WRITE_THROUGH or ReplaceFileW returns.
@@ -297,7 +242,7 @@ int make_copy(const Target& target, const std::string& suffix, bool& taken)
     return taken ? 0 : static_cast<int>(error);
 }
 
-// 5. Text files, writing in place, the old file's last bytes
+// 4. Text files, writing in place, the old file's last bytes
 
 std::size_t text_end(std::string_view bytes)
 {
@@ -338,7 +283,7 @@ std::string last_bytes(const Target& target)
     return tail;
 }
 
-// 6. Updating
+// 5. Updating
 
 Outcome open_to_update(Target& target, SystemFile& file)
 {
@@ -348,19 +293,28 @@ Outcome open_to_update(Target& target, SystemFile& file)
     return file.is_open() ? Outcome() : refusal();
 }
 
+// The lock is on one byte far past the end of any dictionary: a lock on
+// Windows keeps others from reading the bytes it covers, and readers must
+// see the old file or the new one whole. Writers still queue on that byte.
+OVERLAPPED lock_byte()
+{
+    OVERLAPPED far_out{};
+    far_out.OffsetHigh = 0x7fffffff;
+    return far_out;
+}
+
 // Any lock that is not taken at once is waited for, as another program's.
 bool try_lock(const SystemFile& file, bool& busy)
 {
-    OVERLAPPED whole{};
-    busy =
-        !::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole);
+    OVERLAPPED at = lock_byte();
+    busy = !::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
     return true;
 }
 
 bool wait_for_lock(const SystemFile& file)
 {
-    OVERLAPPED whole{};
-    return ::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole);
+    OVERLAPPED at = lock_byte();
+    return ::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at);
 }
 
 bool still_there(const Target& target, const SystemFile& file)
