@@ -14,7 +14,7 @@
 
 void put_text(std::string_view text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    write_output(text);
 }
 
 void put_problem(std::string_view text)

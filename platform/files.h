@@ -16,6 +16,13 @@
 // there.
 std::string file_version(const std::string& name);
 
+// How a line of a text file ends here: LF, or CR LF on Windows.
+#if defined(_WIN32)
+constexpr std::string_view text_line_end = "\r\n";
+#else
+constexpr std::string_view text_line_end = "\n";
+#endif
+
 // The path of the running program, or empty when the system does not say.
 std::string executable_path();
 

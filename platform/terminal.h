@@ -58,6 +58,10 @@ int read_terminal_byte();
 // so that a flood of input cannot hold the wait.
 void drop_typed_ahead(int key);
 
+// Writes text to standard output: through the C library's buffer, or on a
+// Windows console at once, as its characters.
+void write_output(std::string_view text);
+
 // Writes bytes to standard output at once, unbuffered (async-signal-safe).
 void write_now(std::string_view bytes);
 

@@ -210,11 +210,14 @@ Outcome reason_not_to_extend()
 }
 
 // The file as it is, with the group on a line of its own after it, in the
-// file's own kind of line end: loaded, it reads as the file and the group.
+// file's own kind of line end (a file with none yet takes the platform's):
+// loaded, it reads as the file and the group.
 std::string with_group(const std::string& on_disk, std::string_view group)
 {
     const std::size_t lf = on_disk.find('\n');
-    const std::string_view line_end = lf != std::string::npos && lf > 0 && on_disk[lf - 1] == '\r' ? "\r\n" : "\n";
+    std::string_view line_end = text_line_end;
+    if (lf != std::string::npos)
+        line_end = lf > 0 && on_disk[lf - 1] == '\r' ? "\r\n" : "\n";
     std::string extended = on_disk;
     if (!on_disk.empty() && on_disk.back() != '\n' && on_disk.back() != '\r')
         extended += line_end;

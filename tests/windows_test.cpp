@@ -52,11 +52,11 @@ struct Step {
     std::function<void()> act;
 };
 
-// Runs quogtran with arguments (UTF-8) and its output in shown.out, typing
+// Runs quogtran with arguments (as the system keeps them) and its output in shown.out, typing
 // the bytes of typed on a pipe after the steps; gives its exit status and
 // puts its output in shown.
 int run_quogtran(
-    const std::string& arguments, const std::string& typed, std::string& shown, const std::vector<Step>& steps = {})
+    const std::wstring& arguments, const std::string& typed, std::string& shown, const std::vector<Step>& steps = {})
 {
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE keys = nullptr;
@@ -71,8 +71,7 @@ int run_quogtran(
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = keys;
     startup.hStdOutput = startup.hStdError = output;
-    std::wstring command =
-        L"\"" + built(QUOGTRAN_BINARY).wstring() + L"\" " + std::filesystem::u8path(arguments).wstring();
+    std::wstring command = L"\"" + built(QUOGTRAN_BINARY).wstring() + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     const bool started =
         ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
@@ -132,6 +131,7 @@ struct Case {
     std::vector<std::string> folders{};
     std::vector<Step> steps{}; // while the run waits
     Files links{};             // symbolic links made from the Unix side: name, target
+    std::wstring argument{};   // in place of input_name, as the system keeps it
 };
 
 std::string footer_of(int words)
@@ -187,6 +187,19 @@ std::vector<Case> windows_cases()
             .before = {{"shared/names.dic", "x+=\" _emu_->~eemu_\";\r\n"}},
             .after = {{"shared/names.dic", "x+=\" _emu_->~eemu_\";\r\nx+=\" _mouse_->~mowse_\";\r\n"}},
             .folders = {"shared"}, .links = {{"names.dic", "shared/names.dic"}}},
+        {.name = "a chain link that is not UTF-8", .dict = dictionary + "|caf\xe9.dic]", .status = 1,
+            .expected_dict = dictionary + "|caf\xe9.dic]",
+            .shown_has = "\r\nCan't open caf\xe9.dic: the name is not valid UTF-8\r\n"},
+        {.name = "a typed link that is not UTF-8, after a pair", .input = "mouse",
+            .typed = "kmouse->mowse\n|caf\xe9.dic]\n\nkkk", .expected_output = "mowse " + footer_of(3),
+            .expected_dict = dictionary + "x+=\" _mouse_->~mowse_\";\r\n",
+            .shown_has = "Not added: caf\xe9.dic is not a regular file that can be read"},
+        {.name = "an argument holding a lone surrogate", .status = 1,
+            .shown_has = ".qgo: the name is not valid UTF-8\r\n", .argument = L"st\xd800ry.txt"},
+        {.name = "a one-line dictionary takes the group on a line of its own, with CR LF", .input = "mouse",
+            .dict = "_cat_->~kat_ _dog_->~dogg_", .typed = "kmouse->mowse\n\nkkk",
+            .expected_output = "mowse " + footer_of(3),
+            .expected_dict = "_cat_->~kat_ _dog_->~dogg_\r\nx+=\" _mouse_->~mowse_\";\r\n"},
     };
     for (const char* device : {"nul.txt", "CON.txt", "aux", "Prn.story.txt", "com1.txt", "LPT9.txt"}) {
         const std::string base = std::string(device).substr(0, std::string(device).find('.'));
@@ -221,9 +234,10 @@ TEST_P(Windows, TextFilesNamesAndRights)
             "story.qgo", std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
     }
     std::string shown;
-    EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown, c.steps), c.status) << shown;
+    const std::wstring arguments = c.argument.empty() ? std::filesystem::u8path(c.input_name).wstring() : c.argument;
+    EXPECT_EQ(run_quogtran(arguments, c.typed, shown, c.steps), c.status) << shown;
     if (c.twice) {
-        EXPECT_EQ(run_quogtran(c.input_name, c.typed, shown), c.status) << shown;
+        EXPECT_EQ(run_quogtran(arguments, c.typed, shown), c.status) << shown;
     }
     EXPECT_TRUE(!c.after.empty() || !std::filesystem::exists(std::filesystem::u8path(c.output_name + "~")));
     for (const auto& [name, bytes] : c.after)
@@ -269,6 +283,27 @@ TEST(Windows, AFailedReplaceLosesNoVersion)
     }
 }
 
+// What the console gives in UTF-16 the program takes in UTF-8, a lone
+// surrogate in bytes that are refused as a name; what it writes in UTF-8
+// reaches the console whole, a character cut between two writes too.
+TEST(Windows, TheConsolesCharactersAreUTF8)
+{
+    const std::pair<std::wstring, std::string> typed[] = {{L"caf\u00e9", "caf\xc3\xa9"},
+        {L"\U0001F600", "\xf0\x9f\x98\x80"}, {L"a\xd800", "a\xed\xa0\x80"}, {L"\xdc00", "\xed\xb0\x80"}};
+    for (const auto& [utf16, utf8] : typed) {
+        EXPECT_EQ(to_utf8(utf16), utf8);
+        std::wstring back;
+        EXPECT_EQ(to_utf16(utf8, back), utf8.find('\xed') == std::string::npos) << utf8;
+    }
+    std::string pending;
+    EXPECT_EQ(console_text(pending, "r\xc3"), L"r");
+    EXPECT_EQ(console_text(pending,
+                  "\xa9"
+                  "cit \xf0\x9f"),
+        L"\u00e9cit ");
+    EXPECT_EQ(console_text(pending, "\x98\x80"), L"\U0001F600");
+}
+
 TEST(Windows, TheConsoleModeIsPutBack)
 {
     DWORD mode = 0;
@@ -278,7 +313,7 @@ TEST(Windows, TheConsoleModeIsPutBack)
     write("story.txt", "cat");
     write("quogo.dic", dictionary);
     std::string shown;
-    run_quogtran("story.txt", "", shown);
+    run_quogtran(L"story.txt", "", shown);
     DWORD after = 0;
     ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &after);
     EXPECT_EQ(after, mode);

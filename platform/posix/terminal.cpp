@@ -221,6 +221,11 @@ void drop_typed_ahead(int key)
     ::tcflush(STDIN_FILENO, TCIFLUSH);
 }
 
+void write_output(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 void write_now(std::string_view bytes)
 {
     (void)!::write(STDOUT_FILENO, bytes.data(), bytes.size());

@@ -50,9 +50,12 @@ std::atomic<const wchar_t*> temporary_in_progress{nullptr};
 
 Outcome open_to_read(const std::string& name, bool, SystemFile& file)
 {
+    std::wstring utf16;
     if (reserved_device_name(name))
         return refusal(std::string(device_refusal));
-    file = open_file(wide(name), GENERIC_READ);
+    if (!to_utf16(name, utf16))
+        return refusal(std::string(not_utf8));
+    file = open_file(utf16, GENERIC_READ);
     return file.is_open() ? Outcome() : refusal();
 }
 
@@ -96,12 +99,15 @@ Outcome write_and_sync(SystemFile& file, std::string_view content)
 
 Outcome find_target(const std::string& name, Target& target)
 {
+    std::wstring utf16;
     if (reserved_device_name(name))
         return refusal(std::string(device_refusal));
+    if (!to_utf16(name, utf16))
+        return refusal(std::string(not_utf8));
     target.path = name;
     // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
     std::error_code unnamed; // an empty name has no whole form, and is refused when opened
-    target.native.whole = std::filesystem::absolute(wide(name), unnamed).wstring();
+    target.native.whole = std::filesystem::absolute(utf16, unnamed).wstring();
     std::wstring& whole = target.native.whole;
     target.last = name.substr(file_name_start(name));
     const DWORD attributes = ::GetFileAttributesW(whole.c_str());
@@ -120,8 +126,7 @@ Outcome find_target(const std::string& name, Target& target)
     // locked, as on POSIX.
     if (const std::wstring there = target.exists ? final_path(file.get()) : L""; !there.empty() && there != whole) {
         whole = there;
-        const std::u8string utf8 = std::filesystem::path(there).u8string();
-        target.path.assign(utf8.begin(), utf8.end());
+        target.path = to_utf8(there);
         target.last = target.path.substr(file_name_start(target.path));
     }
     return std::nullopt;

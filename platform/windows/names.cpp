@@ -4,10 +4,11 @@
 //
 // Divisions, in order:
 //   1. Handles, errors and reasons.
-//   2. Names: UTF-16, devices, a file's final path.
+//   2. Names: UTF-8 and UTF-16 both ways, devices, a file's final path.
 //   3. The seam's names and identities, as files.h declares them.
+#include <algorithm>
 #include <cerrno>
-#include <filesystem>
+#include <cstdint>
 #include <utility>
 
 #include "platform/files.h"
@@ -62,17 +63,79 @@ SystemFile open_file(const std::wstring& name, DWORD access, DWORD how, DWORD sh
 // A device's name is never opened: AUX would wait on a serial line.
 bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
 {
-    if (reserved_device_name(name))
+    std::wstring utf16;
+    if (reserved_device_name(name) || !to_utf16(name, utf16))
         return false;
-    const SystemFile file = open_file(wide(name), 0);
+    const SystemFile file = open_file(utf16, 0);
     return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
 }
 
 // 2. Names
 
+bool to_utf16(std::string_view utf8, std::wstring& utf16)
+{
+    constexpr std::size_t longest = 32767;               // the longest path the system takes, in UTF-16 units
+    utf16.assign(std::min(utf8.size(), longest), L'\0'); // never more units than bytes
+    const int units = utf8.empty() || utf8.size() > longest
+        ? 0
+        : ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), utf16.data(),
+              static_cast<int>(utf16.size()));
+    utf16.resize(static_cast<std::size_t>(units));
+    return units > 0 || utf8.empty();
+}
+
 std::wstring wide(const std::string& name)
 {
-    return std::filesystem::path(std::u8string(name.begin(), name.end())).wstring();
+    std::wstring utf16;
+    to_utf16(name, utf16);
+    return utf16;
+}
+
+namespace {
+
+// How many bytes follow the lead byte of code in UTF-8: 7 bits fit one
+// byte, 11 two, 16 three, 21 four.
+int following_bytes(std::uint32_t code)
+{
+    if (code < 0x80)
+        return 0;
+    if (code < 0x800)
+        return 1;
+    return code < 0x10000 ? 2 : 3;
+}
+
+// How many bytes the UTF-8 character that lead begins takes.
+std::size_t character_size(unsigned char lead)
+{
+    if (lead >= 0xf0)
+        return 4;
+    if (lead >= 0xe0)
+        return 3;
+    return lead >= 0xc0 ? 2 : 1;
+}
+
+} // namespace
+
+// A lead byte holds as many high 1 bits as the bytes of its code point,
+// then a 0 and the top bits of the code; each following byte holds 10 and
+// 6 bits more. A lone surrogate is encoded as the code point it is, in 3
+// bytes (as WTF-8 does), which the system never takes for UTF-8.
+std::string to_utf8(std::wstring_view utf16)
+{
+    std::string utf8;
+    for (std::size_t at = 0; at < utf16.size(); ++at) {
+        std::uint32_t code = utf16[at];
+        const bool pair = code >= 0xd800 && code < 0xdc00 && at + 1 < utf16.size() && utf16[at + 1] >= 0xdc00 &&
+            utf16[at + 1] < 0xe000;
+        if (pair)
+            code = 0x10000 + ((code - 0xd800) << 10) + (utf16[++at] - 0xdc00);
+        const int following = following_bytes(code);
+        const std::uint32_t lead_bits = following == 0 ? 0 : 0xff00u >> (following + 1); // 0xc0, 0xe0 or 0xf0
+        utf8 += static_cast<char>((lead_bits | (code >> (6 * following))) & 0xff);
+        for (int shift = 6 * (following - 1); shift >= 0; shift -= 6)
+            utf8 += static_cast<char>(0x80 | ((code >> shift) & 0x3f));
+    }
+    return utf8;
 }
 
 bool reserved_device_name(std::string_view path)
@@ -96,14 +159,36 @@ std::wstring final_path(HANDLE file)
     return path;
 }
 
+std::wstring console_text(std::string& pending, std::string_view bytes)
+{
+    pending.append(bytes);
+    // A character not whole yet: its lead byte among the last three, its
+    // following bytes still to come.
+    std::size_t whole = pending.size();
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, pending.size()); ++back) {
+        const auto byte = static_cast<unsigned char>(pending[pending.size() - back]);
+        if ((byte & 0xc0) == 0x80)
+            continue; // a following byte: its lead is further back
+        if (character_size(byte) > back)
+            whole = pending.size() - back;
+        break;
+    }
+    std::wstring text(whole, L'\0'); // never more units than bytes
+    const int units = whole == 0 ? 0
+                                 : ::MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole),
+                                       text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(units));
+    pending.erase(0, whole);
+    return text;
+}
+
 // 3. Names and identities
 
 std::string executable_path()
 {
     std::wstring path(32768, L'\0');
     path.resize(::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    const std::u8string name = std::filesystem::path(path).u8string();
-    return std::string(name.begin(), name.end());
+    return to_utf8(path);
 }
 
 std::size_t file_name_start(std::string_view path)

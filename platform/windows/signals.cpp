@@ -1,10 +1,12 @@
 // The process on Windows: the console speaks UTF-8 and takes colour
 // escapes for the run, and gets its code pages and output mode back on every
-// way out, Ctrl-C and Ctrl-Break included.
+// way out, Ctrl-C and Ctrl-Break included, and an end that std::terminate
+// makes.
 //
-// Divisions, in order: the console as the user had it; the Ctrl-C handler;
-// guard_process.
+// Divisions, in order: the console as the user had it; the Ctrl-C handler
+// and the terminate handler; guard_process.
 #include <cstdlib>
+#include <exception>
 #include <windows.h>
 
 #include "control/console.h"
@@ -38,6 +40,17 @@ BOOL WINAPI tidy_up_and_end(DWORD)
     ::ExitProcess(130);
 }
 
+// An exception that nothing caught: the console as the user had it, then
+// the end the runtime gives such a run.
+[[noreturn]] void tidy_up_and_terminate()
+{
+    give_terminal_back_now();
+    reset_colour_now();
+    remove_temporary_file_now();
+    give_console_back();
+    ::ExitProcess(3);
+}
+
 } // namespace
 
 void guard_process()
@@ -49,4 +62,5 @@ void guard_process()
     ::SetConsoleOutputCP(CP_UTF8);
     std::atexit(give_console_back);
     ::SetConsoleCtrlHandler(tidy_up_and_end, TRUE);
+    std::set_terminate(tidy_up_and_terminate);
 }

@@ -9,8 +9,17 @@
 
 #include "platform/file_system.h"
 
-// A UTF-8 name as the system takes it, in UTF-16.
+// UTF-8 as the system takes it, in UTF-16: false, and nothing converted,
+// for bytes that are not UTF-8 (or too long for a name); and back, a lone
+// surrogate kept in bytes that are not UTF-8, so that such a name is
+// refused when opened, never taken for another. Neither throws.
+bool to_utf16(std::string_view utf8, std::wstring& utf16);
+std::string to_utf8(std::wstring_view utf16);
+// A name of the program's own making, known to be UTF-8, in UTF-16.
 std::wstring wide(const std::string& name);
+
+// Why a name that is not UTF-8 is refused.
+constexpr std::string_view not_utf8 = "the name is not valid UTF-8";
 
 // The system's reason for error, without its closing full stop.
 std::string reason(DWORD error);
@@ -18,6 +27,11 @@ std::string reason(DWORD error);
 constexpr DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 SystemFile open_file(const std::wstring& name, DWORD access, DWORD how = OPEN_EXISTING, DWORD share = share_all);
 bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info);
+
+// The UTF-8 bytes as the console's characters, whole: a character cut at
+// the end of bytes waits in pending for the bytes that follow it; bytes that
+// are not UTF-8 show as U+FFFD.
+std::wstring console_text(std::string& pending, std::string_view bytes);
 
 // Whether the file name of path is one that Windows keeps for a device
 // (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9), with or without an
