@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "rows.h"
 #include "sandbox.h"
 
 namespace {
@@ -357,33 +358,37 @@ TEST(Run, OutputNamesFollowTheInputsFileName)
     }
 }
 
-TEST(Run, AnOutputThatIsTheInputIsRefusedBeforeAnythingIsWritten)
+struct Clash {
+    std::string name;
+    std::vector<std::string> args;
+    std::string input, clash;
+};
+
+class AnOutputThatIsTheInput : public testing::TestWithParam<Clash> { };
+
+TEST_P(AnOutputThatIsTheInput, IsRefusedBeforeAnythingIsWritten)
 {
-    struct Case {
-        std::vector<std::string> args;
-        std::string input, clash;
-    };
-    const Case cases[] = {
-        {{"-u", "story.txt"}, "story.txt", "story.txt"},
-        {{"story.qgo"}, "story.qgo", "story.qgo"},
-        {{"story.htm"}, "story.htm", "story.htm"},
-        {{"-u", "./story.txt"}, "story.txt", "./story.txt"},
-        {{"alias.txt"}, "story.qgo", "alias.qgo"},
-    };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("quogo.dic", two_words);
-        box.write(c.input, "Ztill kat.\n");
-        if (c.args.back() == "alias.txt") {
-            ASSERT_EQ(::symlink("story.qgo", box.path("alias.txt").c_str()), 0);
-            ASSERT_EQ(::symlink("story.qgo", box.path("alias.qgo").c_str()), 0);
-        }
-        const RunResult run = box.run(c.args);
-        EXPECT_NE(run.status, 0) << c.clash;
-        EXPECT_EQ(run.console, banner + "\nWriting " + c.clash + " would destroy the input file\n" + usage_screen);
-        EXPECT_EQ(box.read(c.input), "Ztill kat.\n") << c.clash;
+    const Clash& c = GetParam();
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    box.write(c.input, "Ztill kat.\n");
+    if (c.args.back() == "alias.txt") {
+        ASSERT_EQ(::symlink("story.qgo", box.path("alias.txt").c_str()), 0);
+        ASSERT_EQ(::symlink("story.qgo", box.path("alias.qgo").c_str()), 0);
     }
+    const RunResult run = box.run(c.args);
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.console, banner + "\nWriting " + c.clash + " would destroy the input file\n" + usage_screen);
+    EXPECT_EQ(box.read(c.input), "Ztill kat.\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, AnOutputThatIsTheInput,
+    testing::Values(Clash{"untranslating a .txt", {"-u", "story.txt"}, "story.txt", "story.txt"},
+        Clash{"a .qgo", {"story.qgo"}, "story.qgo", "story.qgo"},
+        Clash{"a .htm", {"story.htm"}, "story.htm", "story.htm"},
+        Clash{"by another spelling", {"-u", "./story.txt"}, "story.txt", "./story.txt"},
+        Clash{"through links", {"alias.txt"}, "story.qgo", "alias.qgo"}),
+    row_name<Clash>);
 
 TEST(Run, AFailedWriteIsReportedAndTheRunFails)
 {

@@ -21,49 +21,59 @@ namespace {
 // One key ends a wait, unechoed; a page holds 20 lines, or in a smaller
 // window two fewer than it has rows, so that the page and its prompt fit;
 // q skips the rest of the display, and the files are written whole.
-TEST(Terminal, OneKeyEndsAKeyWaitAndAPageFitsTheWindow)
+struct Paged {
+    std::string name;
+    unsigned short rows;     // the window's, 0 for the terminal's own
+    unsigned short shrunk;   // the rows it has after the first page, when not 0
+    std::vector<int> breaks; // the line each page ends with
+    std::string last_key = "#";
+    std::string first_key = "#"; // at "Your (un)translation follows"
+    unsigned short columns = 80;
+    std::size_t padding = 0; // bytes before each line's words
+};
+
+std::vector<Paged> paged_rows()
 {
-    struct Case {
-        unsigned short rows;     // the window's, 0 for the terminal's own
-        unsigned short shrunk;   // the rows it has after the first page, when not 0
-        std::vector<int> breaks; // the line each page ends with
-        std::string last_key = "#";
-        std::string first_key = "#"; // at "Your (un)translation follows"
-        unsigned short columns = 80;
-        std::size_t padding = 0; // bytes before each line's words
-    };
-    const Case cases[] = {{0, 0, {20}}, {12, 0, {10, 20}}, {30, 8, {20, 26}}, {12, 0, {10}, "q"}, {0, 0, {}, "#", "q"},
-        {10, 0, {4, 8}, "q", "#", 30, 44}}; // lines of 50 columns take two rows each
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("quogo.dic", two_words);
-        std::string story;
-        for (int line = 1; line <= 27; ++line)
-            story += std::string(c.padding, 'x') + (c.padding == 0 ? "" : " ") + "cat " + std::to_string(line) + "\n";
-        box.write("story.txt", story);
-        TerminalRun::Options options;
-        options.rows = c.rows;
-        options.columns = c.columns;
-        TerminalRun run(box.dir(), {"story.txt"}, options);
-        ASSERT_TRUE(run.play({{"Strike Any Key ...\r\n", c.first_key}}));
-        for (const int line : c.breaks) {
-            ASSERT_TRUE(run.wait_for("kat " + std::to_string(line) + " \r\n\r\nStrike Any Key ...\r\n"))
-                << c.rows << run.screen();
-            if (c.shrunk != 0)
-                run.resize(c.shrunk);
-            ASSERT_TRUE(run.play({{"", line == c.breaks.back() ? c.last_key : "#"}}));
-        }
-        EXPECT_EQ(run.screen().find("#"), std::string::npos) << c.rows;
-        ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
-        EXPECT_EQ(run.screen().find("kat 27") == std::string::npos, c.last_key == "q" || c.first_key == "q") << c.rows;
-        run.type("\r");
-        const int status = run.finish();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
-        EXPECT_TRUE(run.settings_restored());
-        EXPECT_NE(box.read("story.qgo").find("kat 1 \n"), std::string::npos) << c.rows;
-        EXPECT_NE(box.read("story.qgo").find("kat 27 \n"), std::string::npos) << c.rows;
-    }
+    return {{"the terminal's own size", 0, 0, {20}}, {"a window of 12 rows", 12, 0, {10, 20}},
+        {"a window shrunk after the first page", 30, 8, {20, 26}}, {"q at a page", 12, 0, {10}, "q"},
+        {"q before the first page", 0, 0, {}, "#", "q"},
+        {"lines of 50 columns in a window of 30, two rows each", 10, 0, {4, 8}, "q", "#", 30, 44}};
 }
+
+class OneKey : public testing::TestWithParam<Paged> { };
+
+TEST_P(OneKey, EndsAKeyWaitAndAPageFitsTheWindow)
+{
+    const Paged& c = GetParam();
+    Sandbox box;
+    box.write("quogo.dic", two_words);
+    std::string story;
+    for (int line = 1; line <= 27; ++line)
+        story += std::string(c.padding, 'x') + (c.padding == 0 ? "" : " ") + "cat " + std::to_string(line) + "\n";
+    box.write("story.txt", story);
+    TerminalRun::Options options;
+    options.rows = c.rows;
+    options.columns = c.columns;
+    TerminalRun run(box.dir(), {"story.txt"}, options);
+    ASSERT_TRUE(run.play({{"Strike Any Key ...\r\n", c.first_key}}));
+    for (const int line : c.breaks) {
+        ASSERT_TRUE(run.wait_for("kat " + std::to_string(line) + " \r\n\r\nStrike Any Key ...\r\n")) << run.screen();
+        if (c.shrunk != 0)
+            run.resize(c.shrunk);
+        ASSERT_TRUE(run.play({{"", line == c.breaks.back() ? c.last_key : "#"}}));
+    }
+    EXPECT_EQ(run.screen().find("#"), std::string::npos);
+    ASSERT_TRUE(run.wait_for("Press Enter to exit : ")) << run.screen();
+    EXPECT_EQ(run.screen().find("kat 27") == std::string::npos, c.last_key == "q" || c.first_key == "q");
+    run.type("\r");
+    const int status = run.finish();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << run.screen();
+    EXPECT_TRUE(run.settings_restored());
+    EXPECT_NE(box.read("story.qgo").find("kat 1 \n"), std::string::npos);
+    EXPECT_NE(box.read("story.qgo").find("kat 27 \n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Each, OneKey, testing::ValuesIn(paged_rows()), row_name<Paged>);
 
 TEST(Terminal, ATypedLineIsEchoedAndEditedByBackspace)
 {
