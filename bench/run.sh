@@ -9,6 +9,8 @@
 #   - untranslating (-u) the translated 1 MiB stories;
 #   - 2 MB of words holding '_' against the same words without;
 #   - the bundled example against cat reading the same files.
+# Each case is paired with the floor too (bench/floor.cpp): the least any
+# program must do for the same result, its two files written durably.
 # The peer is an awk program taking "-v out=BASE [-v rev=1] DICTIONARY STORY"
 # (PEER, by default ../shared/bench/peer.awk beside the project, else
 # bench/translate.awk), run by AWK (mawk). Before timing, the script checks
@@ -68,12 +70,28 @@ now() { echo "${EPOCHREALTIME/./}"; }
 (cd "$work" && "$awk_program" -v dict=quogo.dic -v input=big1.txt -f "$root/bench/translate.awk" &&
   cmp -s big1.qgo told1.qgo) || { echo "quogtran and translate.awk differ on big1.txt" >&2; exit 1; }
 
-declare -A ratios
+# The floor's job for a case: quogtran's two outputs, from copies of them.
+outputs() {
+  local args=${quog[$1]#"$quogtran" } base
+  base=${args##* }; base=${base%%.*}
+  case $args in -u*) echo "$base.txt $base.htm" ;; *) echo "$base.qgo $base.htm" ;; esac
+}
+declare -A floor
+for name in $cases; do
+  run "$name" "${quog[$name]}"
+  read -r first second <<<"$(outputs "$name")"
+  (cd "${folder[$name]}" && cp "$first" "$work/$name.1" && cp "$second" "$work/$name.2")
+  floor[$name]="$build/bench/floor $first $work/$name.1 $second $work/$name.2"
+done
+
+declare -A ratios floor_ratios
 for ((round = 1; round <= rounds; round++)); do
   for name in $cases; do
     a0=$(now); run "$name" "${quog[$name]}"; a1=$(now)
     run "$name" "${other[$name]}"; b1=$(now)
+    run "$name" "${floor[$name]}"; c1=$(now)
     ratios[$name]+="$(awk -v a=$((a1 - a0)) -v b=$((b1 - a1)) 'BEGIN { printf "%.4f", a / b }') "
+    floor_ratios[$name]+="$(awk -v a=$((a1 - a0)) -v c=$((c1 - b1)) 'BEGIN { printf "%.4f", a / c }') "
   done
 done
 
@@ -98,8 +116,9 @@ memory() {
 }
 
 printf 'rounds: %d, peer: %s under %s\n' "$rounds" "${peer:-bench/translate.awk}" "$awk_program"
-printf '%-42s %12s %22s\n' "case" "time ratio" "peak memory"
+printf '%-42s %12s %12s %22s\n' "case" "time ratio" "/ floor" "peak memory"
 for name in $cases; do
-  printf '%-42s %11sx %22s\n' "$(describe "$name")" "$(median <<<"${ratios[$name]}")" "$(memory "$name")"
+  printf '%-42s %11sx %11sx %22s\n' "$(describe "$name")" "$(median <<<"${ratios[$name]}")" \
+    "$(median <<<"${floor_ratios[$name]}")" "$(memory "$name")"
 done
 "$root/tools/code_lines.sh"
