@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 // A name under the temporary folder that no file has yet, most likely.
 inline std::filesystem::path fresh_temporary(const std::string& prefix)
@@ -65,8 +66,7 @@ public:
     ~ScratchDirectory()
     {
         std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        remove_tree(dir_);
     }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
@@ -77,6 +77,29 @@ public:
     }
 
 private:
+    // Each entry tried once, so that one that will not go (a link wine cannot
+    // follow, a file a program just ended still holds) is left behind
+    // rather than tried for ever, as remove_all may under wine.
+    static void remove_tree(const std::filesystem::path& dir)
+    {
+        std::error_code ignored;
+        std::vector<std::filesystem::path> entries;
+        for (std::filesystem::directory_iterator entry(dir, ignored), end; !ignored && entry != end;
+             entry.increment(ignored))
+            entries.push_back(entry->path());
+        for (const std::filesystem::path& entry : entries) {
+            if (std::filesystem::is_directory(std::filesystem::symlink_status(entry, ignored))) {
+                remove_tree(entry);
+                continue;
+            }
+            // A read-only file, as a row leaves one, goes too on Windows.
+            std::filesystem::permissions(entry, std::filesystem::perms::owner_write,
+                std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, ignored);
+            std::filesystem::remove(entry, ignored);
+        }
+        std::filesystem::remove(dir, ignored);
+    }
+
     std::filesystem::path dir_;
     std::filesystem::path previous_;
 };
