@@ -148,6 +148,15 @@ bool append_only(const Sandbox& box, bool on)
         std::system(("chattr " + std::string(on ? "+a '" : "-a '") + box.path("shelf") + "' 2>/dev/null").c_str()) == 0;
 }
 
+// Makes name another user's FIFO in the folder, made shared.
+std::function<bool(const Sandbox&)> others_fifo(const std::string& name)
+{
+    return [=](const Sandbox& box) {
+        return ::mkfifo(box.path(name).c_str(), 0666) == 0 && ::chown(box.path(name).c_str(), 65534, 65534) == 0 &&
+            planted(box);
+    };
+}
+
 Sandbox::Options redirected(std::string redirects)
 {
     Sandbox::Options options;
@@ -332,19 +341,11 @@ std::vector<Case> bad_inputs()
         {.name = "another user's FIFO as an output, in a shared folder",
             .console_has = banner + "\nCan't write story.htm: story.htm is another user's FIFO in a shared folder\n",
             .dirs = {"private"},
-            .setup =
-                [](const Sandbox& box) {
-                    return ::mkfifo(box.path("story.htm").c_str(), 0666) == 0 &&
-                        ::chown(box.path("story.htm").c_str(), 65534, 65534) == 0 && planted(box);
-                }},
+            .setup = others_fifo("story.htm")},
         {.name = "another user's FIFO as the input, in a shared folder", .args = {"fifo.txt"},
             .console_has = "\nCan't open fifo.txt: fifo.txt is another user's FIFO in a shared folder\n",
             .dirs = {"private"}, .options = Sandbox::Options::first("timeout 20 "),
-            .setup =
-                [](const Sandbox& box) {
-                    return ::mkfifo(box.path("fifo.txt").c_str(), 0666) == 0 &&
-                        ::chown(box.path("fifo.txt").c_str(), 65534, 65534) == 0 && planted(box);
-                }},
+            .setup = others_fifo("fifo.txt")},
         {.name = "another user's file as an output, in a shared folder",
             .files = {{"quogo.dic", cat}, {"story.txt", "cat\n"}, {"story.qgo", "theirs"}},
             .console_has = banner + "\nCan't write story.qgo: story.qgo is another user's file in a shared folder\n",
