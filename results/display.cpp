@@ -77,11 +77,15 @@ void page_to_console(std::string_view text)
     for (std::size_t line = 0, end = text.find('\n'); end != std::string_view::npos;
          line = end + 1, end = text.find('\n', line)) {
         ++lines;
-        rows += rows_of(text.substr(line, end - line), page.columns);
-        // The page is full, or the next line would not fit on it.
-        const std::size_t next_end = std::min(text.find('\n', end + 1), text.size());
-        const bool next_overflows = page.rows != 0 && next_end > end + 1 &&
-            rows + rows_of(text.substr(end + 1, next_end - end - 1), page.columns) > page.rows;
+        // The page is full, or the next line would not fit on it. Off a
+        // terminal a page is counted in lines alone.
+        bool next_overflows = false;
+        if (page.rows != 0) {
+            rows += rows_of(text.substr(line, end - line), page.columns);
+            const std::size_t next_end = std::min(text.find('\n', end + 1), text.size());
+            next_overflows = next_end > end + 1 &&
+                rows + rows_of(text.substr(end + 1, next_end - end - 1), page.columns) > page.rows;
+        }
         if (lines < page.lines && (page.rows == 0 || rows < page.rows) && !next_overflows)
             continue;
         put_text(text.substr(start, end + 1 - start));
