@@ -92,84 +92,84 @@ TEST(AddWords, ANewPairIsAddedSavedAndTranslated)
 
 // Each pair that is stored can take effect; any other is refused with the
 // reason, and the prompt goes on showing the last pair stored.
-TEST(AddWords, WhatTheDialogueKeepsAndDrops)
+struct Dialogue {
+    std::string name;
+    std::vector<std::string> lines;
+    std::string group; // empty: nothing may be written
+    long words;
+    std::string said;    // a refusal shown
+    std::string example; // in the last prompt
+};
+const Dialogue dialogue_rows[] = {
+    {"a pair the dictionary has", {"still->stoll"}, "", 2, "Not added: still is already in quogo.dic as ztill",
+        "still->ztill"},
+    {"a capital", {"Fish->Phish"}, "", 2,
+        "Not added: start it in lower case; capitals in the text are found through it", "still->ztill"},
+    {"a word twice", {"fish->phish", "fish->fesh"}, "x+=\" _fish_->~phish_\";", 3,
+        "Not added: fish is in this group already", "fish->phish"},
+    {"~ in the Quog word", {"mouse->mo~use"}, "", 2, "Not added: the Quog word can't hold ~", "still->ztill"},
+    {"spaces around the pair", {" tree -> twee "}, "x+=\" _tree_->~twee_\";", 3, "", "tree->twee"},
+    {"a link alone", {"|more.dic]"}, "", 2,
+        "\nThe link is not added: a link goes into the dictionary with new words only\n", "|more.dic]"},
+    {"two links", {"|more.dic]", "|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4,
+        "Not added: quogo.dic links on already", "|more.dic]"},
+    {"a link with a pair", {"|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4, "", "dog->dawg"},
+    {"several words on the Quog side", {"hi->hey there"}, "x+=\" _hi_->~hey there_\";", 3, "", "hi->hey there"},
+};
+class TheDialogue : public testing::TestWithParam<Dialogue> { };
+TEST_P(TheDialogue, KeepsWhatCanTakeEffect)
 {
-    struct Case {
-        std::string name;
-        std::vector<std::string> lines;
-        std::string group; // empty: nothing may be written
-        long words;
-        std::string said;    // a refusal shown
-        std::string example; // in the last prompt
-    };
-    const Case cases[] = {
-        {"a pair the dictionary has", {"still->stoll"}, "", 2, "Not added: still is already in quogo.dic as ztill",
-            "still->ztill"},
-        {"a capital", {"Fish->Phish"}, "", 2,
-            "Not added: start it in lower case; capitals in the text are found through it", "still->ztill"},
-        {"a word twice", {"fish->phish", "fish->fesh"}, "x+=\" _fish_->~phish_\";", 3,
-            "Not added: fish is in this group already", "fish->phish"},
-        {"~ in the Quog word", {"mouse->mo~use"}, "", 2, "Not added: the Quog word can't hold ~", "still->ztill"},
-        {"spaces around the pair", {" tree -> twee "}, "x+=\" _tree_->~twee_\";", 3, "", "tree->twee"},
-        {"a link alone", {"|more.dic]"}, "", 2,
-            "\nThe link is not added: a link goes into the dictionary with new words only\n", "|more.dic]"},
-        {"two links", {"|more.dic]", "|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4,
-            "Not added: quogo.dic links on already", "|more.dic]"},
-        {"a link with a pair", {"|more.dic]", "dog->dawg"}, "x+=\" |more.dic] _dog_->~dawg_\";", 4, "", "dog->dawg"},
-        {"several words on the Quog side", {"hi->hey there"}, "x+=\" _hi_->~hey there_\";", 3, "", "hi->hey there"},
-    };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", "Still cat.\n");
-        box.write("quogo.dic", two_words);
-        box.write("more.dic", "_emu_->~eemu_");
-        const RunResult run = box.run({"story.txt"}, typing(c.lines));
-        EXPECT_EQ(run.status, 0) << c.name;
-        EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, c.group)) << c.name;
-        EXPECT_EQ(box.exists("quogo.msg"), !c.group.empty()) << c.name;
-        EXPECT_EQ(count_of(run.console, "Your word(s) have been added"), c.group.empty() ? 0 : 1) << c.name;
-        EXPECT_NE(box.read("story.qgo").find(footer(c.words)), std::string::npos) << c.name;
-        const bool refused = c.said.starts_with("Not added");
-        EXPECT_EQ(count_of(run.console, "\nNot added: "), refused ? 1 : 0) << c.name;
-        const std::string prompt = add_prompt("quogo.dic", c.example);
-        EXPECT_NE(run.console.find(refused ? "\n" + c.said + "\n" + prompt : prompt + c.said), std::string::npos)
-            << c.name;
-    }
+    const Dialogue& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", "Still cat.\n");
+    box.write("quogo.dic", two_words);
+    box.write("more.dic", "_emu_->~eemu_");
+    const RunResult run = box.run({"story.txt"}, typing(c.lines));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(box.read("quogo.dic"), with_group(two_words, c.group));
+    EXPECT_EQ(box.exists("quogo.msg"), !c.group.empty());
+    EXPECT_EQ(count_of(run.console, "Your word(s) have been added"), c.group.empty() ? 0 : 1);
+    EXPECT_NE(box.read("story.qgo").find(footer(c.words)), std::string::npos);
+    const bool refused = c.said.starts_with("Not added");
+    EXPECT_EQ(count_of(run.console, "\nNot added: "), refused ? 1 : 0);
+    const std::string prompt = add_prompt("quogo.dic", c.example);
+    EXPECT_NE(run.console.find(refused ? "\n" + c.said + "\n" + prompt : prompt + c.said), std::string::npos);
 }
+INSTANTIATE_TEST_SUITE_P(Each, TheDialogue, testing::ValuesIn(dialogue_rows), row_name<Dialogue>);
 
 // After words were added, the outputs hold what a fresh run with the
 // extended dictionaries gives: the chain runs again over the input, and the
 // words translated once are not translated twice.
-TEST(AddWords, TheTextAfterAddingWordsIsAFreshRun)
+struct Fresh {
+    std::string name, dictionary, story;
+    std::vector<std::string> lines;
+    std::string translated;
+    std::string more = "_dawg_->~doggo_";
+};
+const Fresh fresh_rows[] = {
+    {"a new word that an entry gives", "_the_->~da_ _cat_->~kat_ _and_->~an_", "The cat and an owl.\n", {"an->un"},
+        "Da kat an un owl.\n" + footer(4)},
+    {"a link added with a pair", two_words, "dog\n", {"|more.dic]", "dog->dawg"}, "doggo \n" + footer(4)},
+    {"a chain of three", "_dog_->~dawg_ |more.dic]", "dog cat\n", {"cat->kit"}, "doggo kit \n" + footer(4),
+        "_dawg_->~doggo_ |last.dic]"},
+    {"a chain that comes back", "_cat_->~kat_ |more.dic]", "dog cat\n", {"dog->dawg"}, "dawg kot \n" + footer(3),
+        "_kat_->~kot_ |quogo.dic]"},
+};
+class TheTextAfterAddingWords : public testing::TestWithParam<Fresh> { };
+TEST_P(TheTextAfterAddingWords, IsAFreshRun)
 {
-    struct Case {
-        std::string name, dictionary, story;
-        std::vector<std::string> lines;
-        std::string translated;
-        std::string more = "_dawg_->~doggo_";
-    };
-    const Case cases[] = {
-        {"a new word that an entry gives", "_the_->~da_ _cat_->~kat_ _and_->~an_", "The cat and an owl.\n", {"an->un"},
-            "Da kat an un owl.\n" + footer(4)},
-        {"a link added with a pair", two_words, "dog\n", {"|more.dic]", "dog->dawg"}, "doggo \n" + footer(4)},
-        {"a chain of three", "_dog_->~dawg_ |more.dic]", "dog cat\n", {"cat->kit"}, "doggo kit \n" + footer(4),
-            "_dawg_->~doggo_ |last.dic]"},
-        {"a chain that comes back", "_cat_->~kat_ |more.dic]", "dog cat\n", {"dog->dawg"}, "dawg kot \n" + footer(3),
-            "_kat_->~kot_ |quogo.dic]"},
-    };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", c.story);
-        box.write("quogo.dic", c.dictionary);
-        box.write("more.dic", c.more);
-        box.write("last.dic", "_kat_->~kot_");
-        EXPECT_EQ(box.run({"story.txt"}, typing(c.lines)).status, 0) << c.name;
-        EXPECT_EQ(box.read("story.qgo"), c.translated) << c.name;
-        const RunResult fresh = box.run({"story.txt"});
-        EXPECT_EQ(fresh.status, 0) << c.name;
-        EXPECT_EQ(box.read("story.qgo"), c.translated) << c.name;
-    }
+    const Fresh& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", c.story);
+    box.write("quogo.dic", c.dictionary);
+    box.write("more.dic", c.more);
+    box.write("last.dic", "_kat_->~kot_");
+    EXPECT_EQ(box.run({"story.txt"}, typing(c.lines)).status, 0);
+    EXPECT_EQ(box.read("story.qgo"), c.translated);
+    EXPECT_EQ(box.run({"story.txt"}).status, 0);
+    EXPECT_EQ(box.read("story.qgo"), c.translated);
 }
+INSTANTIATE_TEST_SUITE_P(Each, TheTextAfterAddingWords, testing::ValuesIn(fresh_rows), row_name<Fresh>);
 
 TEST(AddWords, StopsAskingPastAThousandCharacters)
 {
@@ -259,57 +259,65 @@ TEST(AddWords, NewWordsGoToTheLastDictionaryOfAChain)
     EXPECT_EQ(box.read("story.qgo"), "kot dawg \n" + footer(3));
 }
 
-TEST(AddWords, LinesThatWouldCorruptTheDictionaryAreRefused)
+struct Corrupting {
+    std::string line, why;
+    std::string dictionary = two_words;
+    std::string extended = "quogo.dic"; // the dictionary the prompt names
+};
+const Corrupting corrupting_rows[] = {
+    {"justaword", "Not added: type a pair like still->ztill, or a link like |more.dic]"},
+    {"->kat", "Not added: both sides of -> need a word"},
+    {"kat->", "Not added: both sides of -> need a word"},
+    {"a_b->c", "Not added: a word can't hold _, | or ]"},
+    {"ab->c_d", "Not added: a word can't hold _, | or ]"},
+    {"a|b->c", "Not added: a word can't hold _, | or ]"},
+    {"ab->c]", "Not added: a word can't hold _, | or ]"},
+    {"a~b->c", "Not added: the English word can't hold ~ or a space"},
+    {"hello,->hi",
+        "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
+        "part of a word"},
+    {"a==b->c",
+        "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
+        "part of a word"},
+    {"|missing.dic]", "Not added: missing.dic is not a regular file that can be read"},
+    {"|sub/more.dic]", "Not added: type a link as |NAME], NAME a file of this folder"},
+    {"|story.txt]", "Not added: story.txt holds no entries"},
+    {"|quogo.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
+    {"|back.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
+    {"|more.dic]", "Not added: back.dic links on already", two_words + " |back.dic]", "back.dic"},
+    {"|mouse.dic]", "Not added: mouse.dic holds no entries"},
+    {"a b->c", "Not added: the English word can't hold ~ or a space"},
+    {"Zoo->zu", "Not added: start it in lower case; capitals in the text are found through it"},
+    {"mo\x7fuse->mowse", "Not added: a line can't hold control characters"},
+    {std::string(10000, 'x'), "Not added: a line can't be longer than 4096 bytes"},
+    {std::string(2000, 'e') + "->" + std::string(2095, 'q'), "Not added: a line can't be longer than 4096 bytes"},
+};
+void PrintTo(const Corrupting& row, std::ostream* out)
 {
-    struct Case {
-        std::string line, why;
-        std::string dictionary = two_words;
-        std::string extended = "quogo.dic"; // the dictionary the prompt names
-    };
-    const Case cases[] = {
-        {"justaword", "Not added: type a pair like still->ztill, or a link like |more.dic]"},
-        {"->kat", "Not added: both sides of -> need a word"},
-        {"kat->", "Not added: both sides of -> need a word"},
-        {"a_b->c", "Not added: a word can't hold _, | or ]"},
-        {"ab->c_d", "Not added: a word can't hold _, | or ]"},
-        {"a|b->c", "Not added: a word can't hold _, | or ]"},
-        {"ab->c]", "Not added: a word can't hold _, | or ]"},
-        {"a~b->c", "Not added: the English word can't hold ~ or a space"},
-        {"hello,->hi",
-            "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
-            "part of a word"},
-        {"a==b->c",
-            "Not added: the English word can't hold \" , . ? ! ; : < > ) ( or ==: in a text they are never "
-            "part of a word"},
-        {"|missing.dic]", "Not added: missing.dic is not a regular file that can be read"},
-        {"|sub/more.dic]", "Not added: type a link as |NAME], NAME a file of this folder"},
-        {"|story.txt]", "Not added: story.txt holds no entries"},
-        {"|quogo.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
-        {"|back.dic]", "Not added: it leads back to quogo.dic, a dictionary of the chain already"},
-        {"|more.dic]", "Not added: back.dic links on already", two_words + " |back.dic]", "back.dic"},
-        {"|mouse.dic]", "Not added: mouse.dic holds no entries"},
-        {"a b->c", "Not added: the English word can't hold ~ or a space"},
-        {"Zoo->zu", "Not added: start it in lower case; capitals in the text are found through it"},
-        {"mo\x7fuse->mowse", "Not added: a line can't hold control characters"},
-        {std::string(10000, 'x'), "Not added: a line can't be longer than 4096 bytes"},
-        {std::string(2000, 'e') + "->" + std::string(2095, 'q'), "Not added: a line can't be longer than 4096 bytes"},
-    };
-    for (const Case& c : cases) {
-        Sandbox box;
-        box.write("story.txt", "cat\n");
-        box.write("quogo.dic", c.dictionary);
-        box.write("back.dic", "_emu_->~eemu_ |quogo.dic]");
-        box.write("more.dic", "_kat_->~kot_");
-        box.write("mouse.dic", "_mouse_->~_");
-        const RunResult run = box.run({"story.txt"}, typing({c.line}));
-        EXPECT_EQ(run.status, 0) << c.line;
-        EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt(c.extended, "still->ztill")), std::string::npos)
-            << c.line;
-        EXPECT_EQ(box.read("quogo.dic"), c.dictionary) << c.line;
-        EXPECT_EQ(box.read("back.dic"), "_emu_->~eemu_ |quogo.dic]") << c.line;
-        EXPECT_FALSE(box.exists("quogo.msg")) << c.line;
-    }
+    *out << row.line.substr(0, 40);
 }
+class LinesThatWouldCorruptTheDictionary : public testing::TestWithParam<Corrupting> { };
+TEST_P(LinesThatWouldCorruptTheDictionary, AreRefused)
+{
+    const Corrupting& c = GetParam();
+    Sandbox box;
+    box.write("story.txt", "cat\n");
+    box.write("quogo.dic", c.dictionary);
+    box.write("back.dic", "_emu_->~eemu_ |quogo.dic]");
+    box.write("more.dic", "_kat_->~kot_");
+    box.write("mouse.dic", "_mouse_->~_");
+    const RunResult run = box.run({"story.txt"}, typing({c.line}));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.console.find("\n" + c.why + "\n" + add_prompt(c.extended, "still->ztill")), std::string::npos);
+    EXPECT_EQ(box.read("quogo.dic"), c.dictionary);
+    EXPECT_EQ(box.read("back.dic"), "_emu_->~eemu_ |quogo.dic]");
+    EXPECT_FALSE(box.exists("quogo.msg"));
+}
+// Rows are named by their number and their line's first bytes.
+INSTANTIATE_TEST_SUITE_P(Each, LinesThatWouldCorruptTheDictionary, testing::ValuesIn(corrupting_rows),
+    [](const testing::TestParamInfo<Corrupting>& info) {
+        return std::to_string(info.index) + "_" + test_name(info.param.line.substr(0, 24));
+    });
 
 TEST(AddWords, APairOfTheLongestLineIsTakenWhole)
 {

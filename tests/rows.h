@@ -7,13 +7,18 @@
 #include <cctype>
 #include <ostream>
 #include <string>
+#include <string_view>
 
-template <typename Row> std::string row_name(const testing::TestParamInfo<Row>& info)
+inline std::string test_name(std::string_view text)
 {
     std::string name;
-    for (const char ch : info.param.name)
+    for (const char ch : text)
         name += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
     return name;
+}
+template <typename Row> std::string row_name(const testing::TestParamInfo<Row>& info)
+{
+    return test_name(info.param.name);
 }
 
 // In the including file's unnamed namespace, where its rows are, so that
