@@ -98,16 +98,19 @@ void WordTable::search_spanning(std::string_view dict)
         for (const std::size_t count : counts) {
             if (count + 1 > seen)
                 break;
-            // The word whose key is the bytes from start to end, found there first.
+            // The word whose key is the bytes from start to end, found there
+            // first. A word found already is never compared again: a key
+            // that stands at every underscore would cost its length at each.
             const std::size_t start = starts[(seen - count - 1) % starts.size()].first;
             const std::uint64_t g_start = starts[(seen - count - 1) % starts.size()].second;
             const std::size_t number =
                 table_.find(hashing::mix(power * (h * inverse_power - g_start)), [&](std::size_t at) {
                     const Word& word = words_[at];
-                    return word.spans && std::size_t{word.size} + 2 == end + 1 - start &&
+                    return word.spans && word.key_pos == not_found_yet &&
+                        std::size_t{word.size} + 2 == end + 1 - start &&
                         text_of(word) == dict.substr(start + 1, word.size);
                 });
-            if (number != not_found_yet && words_[number].key_pos == not_found_yet)
+            if (number != not_found_yet)
                 words_[number].key_pos = start;
         }
         if (prefix_ == '_') // an underscore that ends a key may start the next
