@@ -22,7 +22,9 @@ WordKey segment_key(std::string_view dict, std::size_t key_pos, std::string_view
 
 } // namespace
 
-SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
+// Flattened: the step for each segment (its key, the look and the
+// addition) is inlined into the sweep; called, it cost a tenth more.
+[[gnu::flatten]] SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
     : dict_(dict), table_(count_of(dict, '~')) // an entry's worth of segments: an entry holds one '~'
 {
     for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
