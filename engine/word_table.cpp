@@ -93,6 +93,11 @@ void WordTable::search_spanning(std::string_view dict)
         if (dict[end] != '_') {
             if (dict[end] == prefix_)
                 starts[seen++ % starts.size()] = {end, g_here};
+            // No word holds a space, so no key spans one: the starts before
+            // it are let go, and an entry's underscores are asked about
+            // only for the few starts within it.
+            if (dict[end] == ' ')
+                seen = 0;
             continue;
         }
         for (const std::size_t count : counts) {

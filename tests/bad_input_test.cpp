@@ -414,6 +414,17 @@ std::vector<Case> bad_inputs()
             .files = {{"quogo.dic", [] { return std::string(3000000, '_'); }},
                 {"story.txt", [] { return std::string(1000000, '_'); }}},
             .succeeds = true, .console_has = "See story.qgo", .options = Sandbox::Options::first("ulimit -t 5; ")},
+        {.name = "words holding 1 to 800 underscores, against 100,000 entries, within 2 s of processor time",
+            .files = {{"quogo.dic", [] { return big_dictionary() + " _x_y_->~found_"; }},
+                {"story.txt",
+                    [] {
+                        std::string text;
+                        for (std::size_t count = 1; count <= 800; ++count)
+                            text += "x" + std::string(count, '_') + "x ";
+                        return text + "x_y\n";
+                    }}},
+            .succeeds = true, .console_has = "See story.qgo", .output_has = " found ",
+            .options = Sandbox::Options::first("ulimit -t 2; ")},
         {.name = "a write that takes nothing",
             .console_has = "\nCan't write story.qgo: writing failed: No space left on device\n",
             .options = Sandbox::Options::first("ulimit -t 5; " + failing("nothing").before)},
