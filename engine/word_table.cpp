@@ -60,7 +60,8 @@ void WordTable::search_segments(std::string_view dict)
 // A key prefix word '_' starts at a prefix with as many prefixes between it
 // and its closing underscore as the word holds. So at each underscore of
 // dict, one start is asked for each number of prefixes that the words hold,
-// whatever their lengths: for words holding k, the (k + 1)th prefix before.
+// whatever their lengths: for words holding k, the (k + 1)th prefix before;
+// the words that hold many are left to the tree.
 // The bytes from s to e hash as H(e + 1) - H(s) base^(e + 1 - s), which is
 // base^(e + 1) (G(e + 1) - G(s)) with G(i) = H(i) base^-i: base is odd, so
 // it has an inverse modulo 2^64, and G of each start is kept as it passes.
@@ -68,12 +69,20 @@ void WordTable::search_spanning(std::string_view dict)
 {
     // A word holding more prefixes than dict is nowhere in it.
     const std::size_t most = count_of(dict, prefix_);
-    std::set<std::size_t> counts; // of the prefixes in the words
-    for (const Word& word : words_)
-        if (const std::string_view text = text_of(word); word.spans)
-            if (const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), prefix_));
-                count < most)
-                counts.insert(count);
+    std::set<std::size_t> counts;  // of the prefixes in the words that hold a few
+    std::vector<std::size_t> many; // the words that hold more
+    for (std::size_t number = 0; number < words_.size(); ++number) {
+        const std::string_view text = text_of(words_[number]);
+        const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), prefix_));
+        if (!words_[number].spans || count >= most)
+            continue;
+        if (count > few_prefixes)
+            many.push_back(number);
+        else
+            counts.insert(count);
+    }
+    if (!many.empty())
+        search_token_tree(dict, many);
     if (counts.empty())
         return;
     std::uint64_t inverse = rolling::base; // Newton's steps double the bits that are right

@@ -86,6 +86,15 @@ std::string words_of_every_length()
         text += "w" + std::string(static_cast<std::size_t>(n), 'x') + "_y ";
     return text + "\n";
 }
+// Words of step 1 to 800 times over between before and after: as many
+// counts of what their keys span as such a text can hold.
+std::string words_of_many_openings(const std::string& before, const std::string& step, const std::string& after)
+{
+    std::string text;
+    for (std::size_t count = 1; count <= 800; ++count)
+        text += before + repeated(step, count) + after + " ";
+    return text;
+}
 std::string many_underscores()
 {
     std::string dict;
@@ -427,6 +436,16 @@ std::vector<Case> bad_inputs()
                         return text + "x_y\n";
                     }}},
             .succeeds = true, .console_has = "See story.qgo", .output_has = " found ",
+            .options = Sandbox::Options::first("ulimit -t 2; ")},
+        {.name = "a dictionary of 3 MB of x_ against words holding 1 to 800 underscores, within 2 s of processor time",
+            .files = {{"quogo.dic", [] { return repeated("x_", 1500000) + " _y_x_x_x_x_x_x_x_x_y_->~found_"; }},
+                {"story.txt", [] { return words_of_many_openings("x", "_x", "") + " y_x_x_x_x_x_x_x_x_y\n"; }}},
+            .succeeds = true, .console_has = "See story.qgo", .output_has = " found ",
+            .options = Sandbox::Options::first("ulimit -t 2; ")},
+        {.name = "the same untranslated: 3 MB of ~_ against words holding 1 to 800 tildes, within 2 s of processor time",
+            .files = {{"quogo.dic", [] { return repeated("~_", 1500000) + " _found_->~y~_~_~_~_~_~_~_~_~y_"; }},
+                {"story.qgo", [] { return words_of_many_openings("y", "~_", "y") + " y~_~_~_~_~_~_~_~_~y\n"; }}},
+            .args = {"-u", "story.qgo"}, .succeeds = true, .console_has = " found ",
             .options = Sandbox::Options::first("ulimit -t 2; ")},
         {.name = "a write that takes nothing",
             .console_has = "\nCan't write story.qgo: writing failed: No space left on device\n",

@@ -48,6 +48,7 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
         "_",
         std::string("_n\0l_->~z\x1a_", 11),
         "_snake_case_->~snek_ _snake_->~s_ _case_->~c_ ~a~b~c_ _a~b_->~x_",
+        "_a_b_c_d_e_f_g_h_i_->~x_ ~a~b~c~d~e~f~g~h~i~j_ _b_c_d_e_f_g_h_i_->~y_", // more prefixes than asked at each _
         "_Cat_->~Kat_ _cAT_->~kat_",
         // One above '_' after '_', one above '~' after '~', in a long one.
         "_^b_->~x_ _q_->~\x7fz_ _still_->~ztill_ _cat_->~kat_ _fish_->~phish_ _snake_->~s_",
@@ -58,7 +59,8 @@ TEST(Lookup, AgreesWithThePlainSearchOnChosenWords)
     const std::vector<std::string> words = {"still", "Still", "cat", "Cat", "CAT", "kat", "ztill", "c", "d", "b",
         "fish", "phish", "fesh", "y", "x~y", "x", "~", "->~b", "a_->~b", "~~", "_", "__", "nope",
         std::string("n\0l", 3), std::string("z\x1a", 2), "snake_case", "case_->~snek", "b~c", "a~b~c", "a~b",
-        "snek_ _snake", "", "~cat", "cat_", "_cat", "_cat_", "^b", "\x7fz", "incomprehensible", "j3", "s7"};
+        "snek_ _snake", "a_b_c_d_e_f_g_h_i", "b_c_d_e_f_g_h_i", "a~b~c~d~e~f~g~h~i~j", "a~b~c~d~e~f~g~h~i", "", "~cat",
+        "cat_", "_cat", "_cat_", "^b", "\x7fz", "incomprehensible", "j3", "s7"};
     for (const std::string& dict : dicts)
         expect_plain_answers(dict, words);
     // Thousands of words whose keys span segments, each found, in a text long enough to be looked up as it goes.
@@ -106,18 +108,23 @@ TEST(Lookup, AgreesWithThePlainSearchOnRandomDictionaries)
     std::mt19937 random(20261207);
     auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
     // The second alphabet makes words like '____a_', whose keys overlap one
-    // another many times over.
-    for (const std::string alphabet : {"__~~->ab A|]\"", "__a~"}) {
+    // another many times over; the third, words with more prefixes than are
+    // asked for at each underscore.
+    const struct {
+        std::string alphabet;
+        std::size_t longest_cut;
+    } kinds[] = {{"__~~->ab A|]\"", 6}, {"__a~", 6}, {"_~_~_a", 40}};
+    for (const auto& [alphabet, longest_cut] : kinds) {
         for (int round = 0; round < 3000; ++round) {
             std::string dict;
-            const std::size_t length = pick(60);
+            const std::size_t length = pick(90);
             for (std::size_t i = 0; i < length; ++i)
                 dict.push_back(alphabet[pick(alphabet.size())]);
             std::vector<std::string> words;
             for (int probe = 0; probe < 20; ++probe) {
                 std::string word;
                 if (!dict.empty() && probe % 3 == 0) {
-                    word = dict.substr(pick(dict.size()), pick(6));
+                    word = dict.substr(pick(dict.size()), pick(longest_cut));
                 } else {
                     for (std::size_t i = pick(9); i > 0; --i)
                         word.push_back(alphabet[pick(alphabet.size())]);
