@@ -151,6 +151,14 @@ void show_prompt_again_now()
         write_now({bytes, prompt_size.load()});
 }
 
+std::string shown_name(std::string_view name)
+{
+    std::string shown(name);
+    std::replace_if(
+        shown.begin(), shown.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f; }, '?');
+    return shown;
+}
+
 std::string attribute_escape(char code)
 {
     return colour_wanted() ? std::string{'\x1b', '[', code, 'm'} : std::string();

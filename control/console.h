@@ -60,6 +60,11 @@ int window_columns();
 // Writes bytes to standard output.
 void put_text(std::string_view text);
 
+// A file name as the messages show it: each control byte as '?', as ls -q
+// shows names, so that no name, typed or read from a dictionary's link,
+// breaks a message's line or sends the terminal an escape of its own.
+std::string shown_name(std::string_view name);
+
 // Writes a failure or a refusal to standard output, and, when standard
 // output is not the terminal, to standard error too, a line at a time after
 // "quogtran: " (once, when both lead to one file): the person learns of it

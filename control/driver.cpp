@@ -44,7 +44,7 @@ void translate_through_chain(std::optional<std::string> next)
     while (next) {
         // A chain that comes back to a dictionary would repeat passes forever.
         if (in_chain(*next)) {
-            put_text("\n\nThe chain comes back to " + *next + ", so it ends here.\n");
+            put_text("\n\nThe chain comes back to " + shown_name(*next) + ", so it ends here.\n");
             break;
         }
         const std::string previous = std::move(run.out_text);

@@ -226,7 +226,7 @@ void run_pass(const PassText& text)
 
 void translate_pass(const PassText& text)
 {
-    put_text("\n\nNow using the " + run.dict_name + " dictionary.\n\nPlease be patient while I " +
+    put_text("\n\nNow using the " + shown_name(run.dict_name) + " dictionary.\n\nPlease be patient while I " +
         (run.untranslate ? "un" : "") + "translate ...\n\n");
     run_pass(text);
 }

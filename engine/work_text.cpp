@@ -92,7 +92,7 @@ void read_input(const std::function<void(std::string_view)>& take, const Start& 
     if (!start && !run.input_hash)
         run.input_hash = hash.value();
     if (file_version(run.in_name) != run.input_version || (!start && run.input_hash != hash.value()))
-        fail({"Can't read " + run.in_name + ": it changed while it was read"});
+        fail({"Can't read " + shown_name(run.in_name) + ": it changed while it was read"});
 }
 
 } // namespace

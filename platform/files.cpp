@@ -24,9 +24,10 @@ namespace {
 Failure reading_failed(const std::string& name, Failure failure)
 {
     if (failure.error == ENOMEM)
-        failure.reason = "Not enough memory to read " + name;
+        failure.reason = "Not enough memory to read " + shown_name(name);
     else
-        failure.reason = (failure.step == "opening" ? "Can't open " : "Can't read ") + name + ": " + failure.reason;
+        failure.reason =
+            (failure.step == "opening" ? "Can't open " : "Can't read ") + shown_name(name) + ": " + failure.reason;
     failure.with_usage = true;
     return failure;
 }
@@ -35,7 +36,7 @@ Failure reading_failed(const std::string& name, Failure failure)
 Outcome writing_failed(const std::string& name, Outcome outcome)
 {
     if (outcome)
-        outcome->reason = "Can't write " + name + ": " + outcome->reason;
+        outcome->reason = "Can't write " + shown_name(name) + ": " + outcome->reason;
     return outcome;
 }
 

@@ -32,7 +32,7 @@ Outcome clash(const std::string& name, bool updating)
     const auto read = run.reads.find(identity);
     if (read == run.reads.end() || (updating && !read->second.input) || file_identity(read->second.name) != identity)
         return std::nullopt;
-    return Failure{"Writing " + name + " would destroy " + read->second.what, true};
+    return Failure{"Writing " + shown_name(name) + " would destroy " + read->second.what, true};
 }
 
 namespace {
@@ -66,7 +66,7 @@ void check_outputs(bool writable)
 
 std::string kept_note(const std::string& name, const std::string& kept_as)
 {
-    return kept_as.empty() ? "" : "The earlier " + name + " is kept as " + kept_as + ".\n";
+    return kept_as.empty() ? "" : "The earlier " + shown_name(name) + " is kept as " + shown_name(kept_as) + ".\n";
 }
 
 void deliver_results()
@@ -94,7 +94,7 @@ void deliver_results()
     put_text("\n");
     set_attribute(colour_bold);
     set_foreground(colour_white);
-    put_text("\nSee " + names.first + " and " + names.second + " for output.\n\n");
+    put_text("\nSee " + shown_name(names.first) + " and " + shown_name(names.second) + " for output.\n\n");
     set_attribute(colour_normal);
     for (const std::string& line : kept)
         put_text(line);
