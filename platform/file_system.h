@@ -106,7 +106,8 @@ Outcome write_and_sync(SystemFile& file, std::string_view content);
 // handler until it is removed or renamed over the target; fresh asks for a
 // new file's rights (the umask's share taken), else for the owner's alone.
 Outcome create_temporary(const Target& target, bool fresh, std::string& name, SystemFile& file);
-void remove_temporary(const Target& target, const std::string& name);
+// Whether it is gone.
+bool remove_temporary(const Target& target, const std::string& name);
 // Gives the temporary file the owner, group, mode and attributes of the
 // target there now; can_keep_owner asks only whether the owner could be.
 Outcome take_rights(const Target& target, const SystemFile& file);

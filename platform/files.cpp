@@ -83,7 +83,7 @@ public:
     }
     ~TemporaryFile()
     {
-        if (!refused_ && !renamed_)
+        if (!refused_ && !gone_)
             remove_temporary(target_, name_);
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -104,9 +104,16 @@ public:
                 return failure;
         if (!rename_over(target_, name_))
             return failed("renaming");
-        renamed_ = true;
+        gone_ = true;
         // The new name must last as well as the bytes.
         return sync_folder(target_) ? Outcome() : failed("syncing the folder");
+    }
+
+    // Removes it now, as a probe's end: a file left behind is named.
+    Outcome remove()
+    {
+        gone_ = true;
+        return remove_temporary(target_, name_) ? Outcome() : failed("removing its test file " + name_);
     }
 
 private:
@@ -114,7 +121,7 @@ private:
     std::string name_;
     SystemFile file_;
     Outcome refused_;
-    bool renamed_ = false;
+    bool gone_ = false; // renamed over the target, or removed
 };
 
 // Takes the exclusive lock on file, saying so when another program holds it.
@@ -165,11 +172,14 @@ Outcome check_writable(const std::string& name, TailTest written_here)
             return refused;
         if (target.in_place)
             return std::nullopt; // opened when written, as a shell's > would
-        const TemporaryFile probe(target, false);
+        TemporaryFile probe(target, false);
         if (probe.refused())
             return probe.refused();
         // What the replacement will give its file, asked of the probe.
-        if (target.exists && !can_keep_owner(target, probe.file()))
+        const bool owner_kept = !target.exists || can_keep_owner(target, probe.file());
+        if (Outcome failure = probe.remove())
+            return failure;
+        if (!owner_kept)
             return refusal("its owner and group can't be kept");
         if (!target.exists || written_here == nullptr || written_here(last_bytes(target)))
             return std::nullopt;

@@ -454,6 +454,8 @@ std::vector<Case> bad_inputs()
         {.name = "a write that takes nothing",
             .console_has = "\nCan't write story.qgo: writing failed: No space left on device\n",
             .options = Sandbox::Options::first("ulimit -t 5; " + failing("nothing").before)},
+        {.name = "a test file whose removal fails",
+            .console_has = "\nCan't write story.qgo: removing its test file .quogtran-", .options = failing("unlink")},
         {.name = "a folder sync that fails",
             .console_has = "\nCan't write story.qgo: syncing the folder failed: Input/output error\n",
             .options = failing("folder")},

@@ -1,6 +1,6 @@
 // Loaded with LD_PRELOAD, makes one kind of call on the program's temporary
 // files fail with EIO after doing its work, as a failing disk would
-// (QUOGTRAN_FAIL=close, fsync or fsetxattr), makes a write take nothing
+// (QUOGTRAN_FAIL=close, fsync, fsetxattr or unlink), makes a write take nothing
 // (QUOGTRAN_FAIL=nothing), makes the sync of a folder
 // fail (QUOGTRAN_FAIL=folder), makes the creation of a temporary file
 // take 300 ms (QUOGTRAN_FAIL=slow), so that a signal can arrive just then,
@@ -84,6 +84,15 @@ extern "C" int fsetxattr(int fd, const char* name, const void* value, size_t siz
 {
     if (!fails("fsetxattr", fd))
         return real<int (*)(int, const char*, const void*, size_t, int)>("fsetxattr")(fd, name, value, size, flags);
+    errno = EIO;
+    return -1;
+}
+
+extern "C" int unlinkat(int folder, const char* path, int flags)
+{
+    const int result = real<int (*)(int, const char*, int)>("unlinkat")(folder, path, flags);
+    if (!wanted("unlink") || !temporary(path))
+        return result;
     errno = EIO;
     return -1;
 }

@@ -204,11 +204,11 @@ Outcome create_temporary(const Target& target, bool fresh, std::string& name, Sy
     return refusal();
 }
 
-void remove_temporary(const Target& target, const std::string& name)
+bool remove_temporary(const Target& target, const std::string& name)
 {
     const SignalsHeld held;
-    ::unlinkat(target.folder.get(), name.c_str(), 0);
     temporary_in_progress.store(nullptr);
+    return ::unlinkat(target.folder.get(), name.c_str(), 0) == 0 || errno == ENOENT;
 }
 
 bool rename_over(const Target& target, const std::string& name)

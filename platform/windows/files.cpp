@@ -154,10 +154,10 @@ Outcome create_temporary(const Target& target, bool, std::string& name, SystemFi
     return refusal();
 }
 
-void remove_temporary(const Target&, const std::string&)
+bool remove_temporary(const Target&, const std::string&)
 {
-    if (temporary_in_progress.exchange(nullptr) != nullptr)
-        ::DeleteFileW(temporary_name.c_str());
+    return temporary_in_progress.exchange(nullptr) == nullptr || ::DeleteFileW(temporary_name.c_str()) ||
+        ::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 // The temporary file is closed by then: written, flushed and closed. The
