@@ -112,7 +112,9 @@ inline WordKey short_key(std::string_view word, char first, std::array<std::uint
     if (size > width)
         hash = hashing::mix(hash ^ head[1]);
     const std::uint64_t underscore = std::uint64_t{'_'} << (8 * (size % width));
-    head[size < width ? 0 : 1] |= underscore;
+    // Two selects, not an index: the words stay in registers.
+    head[0] |= size < width ? underscore : 0;
+    head[1] |= size < width ? 0 : underscore;
     return {word, size == 0 ? '\0' : first, false, head, hash};
 }
 
