@@ -34,13 +34,6 @@ std::size_t file_name_start(std::string_view path);
 // when none is there.
 std::string file_identity(const std::string& name);
 
-// True when both names lead to the same existing file.
-inline bool same_file(const std::string& first, const std::string& second)
-{
-    const std::string identity = file_identity(first);
-    return !identity.empty() && identity == file_identity(second);
-}
-
 // Opens the file called name (never through another user's link in a shared
 // folder) and hands its bytes to take, a chunk at a time, once start has seen whether it is a regular file and how big
 // it is (only a regular file's size is known beforehand) and has not said to stop. Standard output is flushed first:
