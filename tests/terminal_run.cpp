@@ -145,9 +145,15 @@ bool TerminalRun::wait_until_reading()
         pid_t program = pid_;
         std::ifstream(std::string("/proc/") + std::to_string(pid_) + "/task/" + std::to_string(pid_) + "/children") >>
             program;
+        // Asleep in read(2): a process stopped by Ctrl-Z still shows the
+        // read it will restart once continued, so its state must say so too.
+        const std::string process = "/proc/" + std::to_string(program);
         long call = -1;
-        std::ifstream(std::string("/proc/") + std::to_string(program) + "/syscall") >> call;
-        if (call == SYS_read)
+        std::ifstream(process + "/syscall") >> call;
+        std::string stat;
+        std::getline(std::ifstream(process + "/stat"), stat);
+        const std::size_t name_end = stat.rfind(')');
+        if (call == SYS_read && name_end != std::string::npos && stat.substr(name_end).starts_with(") S"))
             return true;
         read_some(5);
     }
