@@ -139,6 +139,7 @@ void WordTable::search_token_tree(std::string_view dict, const std::vector<std::
         std::uint32_t node;
     };
     std::vector<Climb> climbing;
+    climbing.reserve(words.size());
     for (const std::size_t number : words)
         climbing.push_back({number, words_[number].offset, 0});
     // A key with more openings than the dictionary (its closing '_' one of
