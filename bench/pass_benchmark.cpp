@@ -41,7 +41,7 @@ void lookup(benchmark::State& state)
         for (int n = 0; n < 2000; ++n)
             text += english_word(n * 97) + (snake_case ? "_case_" : "") + std::to_string(n) + " ";
     run = {};
-    run.dict_text = dictionary();
+    take_dictionary(dictionary());
     for (auto _ : state) {
         run.out_text.clear();
         run_pass(PassText(text));
@@ -54,7 +54,7 @@ BENCHMARK(lookup)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void translation_pass(benchmark::State& state)
 {
     run = {};
-    run.dict_text = dictionary();
+    take_dictionary(dictionary());
     for (auto _ : state) {
         run.out_text.clear();
         run_pass(PassText(prepared_story()));

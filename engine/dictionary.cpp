@@ -64,7 +64,9 @@ std::optional<std::string> take_dictionary(std::string contents)
 {
     drop_line_ends(contents);
     run.dict_text = std::move(contents);
-    run.word_count += count_of(run.dict_text, '~');
+    run.dict_tildes = count_of(run.dict_text, '~');
+    run.dict_underscores = count_of(run.dict_text, '_');
+    run.word_count += static_cast<long long>(run.dict_tildes);
 
     // The first "|" links to the next dictionary, named up to the next "]"
     // (or the end of the text, when none follows).

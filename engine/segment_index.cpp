@@ -25,11 +25,8 @@ WordKey segment_key(std::string_view dict, std::size_t key_pos, std::string_view
 
 // Flattened: the step for each segment (its key, the look and the
 // addition) is inlined into the sweep; called, it cost a tenth more.
-[[gnu::flatten]] SegmentIndex::SegmentIndex(char prefix, std::string_view dict, bool with_arrows)
-    // An entry's worth of segments, as an entry holds one '~'; but never
-    // more than the underscores, after each of which one may end, so that a
-    // dictionary of tildes alone gets no table of its size.
-    : dict_(dict), table_(std::min(count_of(dict, '~'), count_of(dict, '_')))
+[[gnu::flatten]] SegmentIndex::SegmentIndex(char prefix, std::string_view dict, std::size_t segments, bool with_arrows)
+    : dict_(dict), table_(segments)
 {
     for_each_segment(prefix, dict, [&](std::size_t key_pos, std::string_view segment) {
         if (segment.starts_with(' ') || segment.ends_with(' ') || (!with_arrows && segment.starts_with("->~")))

@@ -13,8 +13,9 @@ class SegmentIndex {
 public:
     SegmentIndex() = default;
     // Segments that begin or end with a space are left out, as no word holds
-    // one, and so are those that begin with "->~" unless with_arrows.
-    SegmentIndex(char prefix, std::string_view dict, bool with_arrows);
+    // one, and so are those that begin with "->~" unless with_arrows. Room
+    // is made for so many segments at once.
+    SegmentIndex(char prefix, std::string_view dict, std::size_t segments, bool with_arrows);
 
     // Fetch the memory that find will need, the slot a little before the
     // bytes, so that a stream of lookups need not wait for it.

@@ -151,11 +151,16 @@ public:
             for (std::size_t& key : spanning_keys_)
                 key = spanning.words()[key].key_pos;
         }
+        // Room for an entry's worth of segments, as an entry holds one '~';
+        // but never more than the underscores, after each of which one may
+        // end, so that a dictionary of tildes alone gets no table of its size.
+        const std::string_view indexed = any_plain ? std::string_view(run.dict_text) : std::string_view();
+        const std::size_t segments = any_plain ? std::min(run.dict_tildes, run.dict_underscores) : 0;
         // A word with "->~" is rare enough to be looked for before the Quog
         // side of every entry is indexed for it (and the prepared input has
         // none: its '>' stand alone).
-        SegmentIndex::operator=(SegmentIndex(prefix, any_plain ? std::string_view(run.dict_text) : std::string_view(),
-            text.in_memory().find("->~") != std::string_view::npos));
+        SegmentIndex::operator=(
+            SegmentIndex(prefix, indexed, segments, text.in_memory().find("->~") != std::string_view::npos));
     }
 
     // A spanning word's key is left unhashed: the index is only asked to
@@ -217,8 +222,7 @@ void run_pass(const PassText& text)
     // (one for each underscore, at most) or the text's words (one in a few
     // bytes).
     const char prefix = run.untranslate ? '~' : '_';
-    const std::size_t underscores = count_of(run.dict_text, '_');
-    if (underscores < text.size() / 3)
+    if (run.dict_underscores < text.size() / 3)
         pass_with<IndexLookup>(text, prefix);
     else
         pass_with<TableLookup>(text, prefix);

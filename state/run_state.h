@@ -60,9 +60,11 @@ struct Run {
     std::string in_name;      // the input file; read by preparation, delivery and the clash checks
 
     // --- Dictionaries: written by load_dictionary and the chain loop ---------------
-    std::string dict_name;           // the dictionary in use; read by the pass, the dialogue and the clash checks
-    std::string dict_text;           // its text, line breaks dropped; read by the pass and the dialogue
-    std::vector<Dictionary> earlier; // the chain before it, in order; read by the dialogue and the clash checks
+    std::string dict_name;            // the dictionary in use; read by the pass, the dialogue and the clash checks
+    std::string dict_text;            // its text, line breaks dropped; read by the pass and the dialogue
+    std::size_t dict_tildes = 0;      // its '~' (one an entry) and '_', counted as it is taken: the pass
+    std::size_t dict_underscores = 0; // picks its lookup, and sizes the index, by them
+    std::vector<Dictionary> earlier;  // the chain before it, in order; read by the dialogue and the clash checks
     // The files the run reads, by their identities: the input and quogo.dic
     // from the start, and each dictionary as it is loaded; written by
     // note_read, read by in_chain and clash.

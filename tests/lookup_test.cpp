@@ -94,7 +94,7 @@ TEST(Lookup, ASegmentThatExtendsTheWordDoesNotAnswerIt)
     for (const std::string word : {"cat", "eightish", "caterpillar"}) {
         const std::string segment = colliding(word);
         for (const std::string& dict : {"_" + segment + "_", "_" + segment + "_->~WRONG_" + std::string(24, ' ')}) {
-            const SegmentIndex index('_', dict, false);
+            const SegmentIndex index('_', dict, 1, false);
             EXPECT_EQ(index.find(key_of('_', word, false)), not_found_yet) << dict;
             EXPECT_EQ(index.find(key_of('_', segment, false)), 0u) << dict;
         }
