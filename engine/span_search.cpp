@@ -132,28 +132,26 @@ void WordTable::search_token_tree(std::string_view dict, const std::vector<std::
 {
     const std::string_view opening_bytes = prefix_ == '_' ? "_" : "_~";
     // The words' paths, grown a token at a time each round: where each
-    // word's next token begins, and the node it has reached.
+    // word's next token begins, and the node it has reached. A key with more
+    // openings than the dictionary (its closing '_' one of them) is nowhere
+    // in it, and is left out.
     struct Climb {
         std::size_t word;
         std::size_t at;
         std::uint32_t node;
     };
-    std::vector<Climb> climbing;
-    climbing.reserve(words.size());
-    for (const std::size_t number : words)
-        climbing.push_back({number, words_[number].offset, 0});
-    // A key with more openings than the dictionary (its closing '_' one of
-    // them) is nowhere in it, and is left out.
     const auto openings_in = [&](std::string_view text) {
         return count_of(text, '_') + (prefix_ == '_' ? 0 : count_of(text, prefix_));
     };
     const std::size_t dict_openings = openings_in(dict);
+    std::vector<Climb> climbing;
+    climbing.reserve(words.size());
     std::size_t tokens = 0;
-    std::erase_if(climbing, [&](const Climb& climb) {
-        const std::size_t openings = openings_in(text_of(words_[climb.word]));
-        tokens += openings + 2 <= dict_openings ? openings + 1 : 0;
-        return openings + 2 > dict_openings;
-    });
+    for (const std::size_t number : words)
+        if (const std::size_t openings = openings_in(text_of(words_[number])); openings + 2 <= dict_openings) {
+            climbing.push_back({number, words_[number].offset, 0});
+            tokens += openings + 1;
+        }
     KeyTree tree(prefix_, texts_, tokens);
     while (!climbing.empty()) {
         for (Climb& climb : climbing) {
