@@ -215,43 +215,41 @@ public:
 
     void add(std::string_view bytes)
     {
+        size_ += bytes.size();
         for (; !bytes.empty() && waiting_ != 0; bytes.remove_prefix(1))
             take_byte(bytes.front());
-        for (; bytes.size() >= word_at_a_time::width; bytes.remove_prefix(word_at_a_time::width))
-            mix(word_at_a_time::load(bytes.data()));
-        for (const char byte : bytes)
+        const std::size_t whole = bytes.size() / word_at_a_time::width * word_at_a_time::width;
+        std::uint64_t hash = hash_; // kept in a register through the loop
+        for (std::size_t at = 0; at < whole; at += word_at_a_time::width)
+            hash = mixed(hash, word_at_a_time::load(bytes.data() + at));
+        hash_ = hash;
+        for (const char byte : bytes.substr(whole))
             take_byte(byte);
     }
 
     // Of the bytes so far and their number.
-    std::uint64_t value() const
-    {
-        StreamHash end = *this;
-        end.mix(pending_ ^ (blocks_ * word_at_a_time::width + waiting_));
-        return end.hash_;
-    }
+    std::uint64_t value() const { return mixed(hash_, pending_ ^ size_); }
 
 private:
     void take_byte(char byte)
     {
         pending_ |= std::uint64_t{static_cast<unsigned char>(byte)} << (8 * waiting_);
         if (++waiting_ == word_at_a_time::width) {
-            mix(pending_);
+            hash_ = mixed(hash_, pending_);
             pending_ = 0;
             waiting_ = 0;
         }
     }
-    void mix(std::uint64_t block)
+    static std::uint64_t mixed(std::uint64_t hash, std::uint64_t block)
     {
-        hash_ = (hash_ ^ block) * 0x9e3779b97f4a7c15ull;
-        hash_ ^= hash_ >> 32;
-        ++blocks_;
+        hash = (hash ^ block) * 0x9e3779b97f4a7c15ull;
+        return hash ^ hash >> 32;
     }
 
     std::uint64_t hash_;
     std::uint64_t pending_ = 0; // the bytes of a block not yet whole, from its low end
     std::size_t waiting_ = 0;   // how many
-    std::uint64_t blocks_ = 0;
+    std::uint64_t size_ = 0;    // of all the bytes
 };
 
 // How much of a key is still to come, from its bytes so far: an escape

@@ -34,6 +34,30 @@ TEST(FindText, FirstOccurrenceOrNotFound)
         EXPECT_EQ(find_text(c.haystack, c.needle), c.expected) << c.haystack << " / " << c.needle;
 }
 
+// Two readings of a file are told apart by their bytes alone: however the
+// reads cut them, the same bytes hash the same, and a byte changed, added or
+// taken away hashes otherwise.
+TEST(StreamHash, HashesTheBytesWhereverTheyAreCut)
+{
+    const auto hash = [](const std::vector<std::string_view>& chunks) {
+        StreamHash stream(20261209);
+        for (const std::string_view chunk : chunks)
+            stream.add(chunk);
+        return stream.value();
+    };
+    const std::string texts[] = {"", "a", "eight by", "seventeen bytes..", std::string(40, '\0')};
+    for (const std::string& text : texts) {
+        const std::string_view bytes = text;
+        for (std::size_t first = 0; first <= bytes.size(); ++first)
+            for (std::size_t second = first; second <= bytes.size(); ++second)
+                EXPECT_EQ(hash({bytes.substr(0, first), bytes.substr(first, second - first), bytes.substr(second)}),
+                    hash({bytes}))
+                    << text << " cut at " << first << " and " << second;
+        for (const std::string& other : {text + "x", text + std::string(1, '\0'), text.substr(0, text.size() / 2)})
+            EXPECT_TRUE(other == text || hash({other}) != hash({bytes})) << text << " / " << other;
+    }
+}
+
 TEST(ReadLine, ALineTooLongIsRefusedWholeAndTheNextOneIsRead)
 {
     // A CR LF ends a line as a LF does.
