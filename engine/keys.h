@@ -11,8 +11,8 @@
 // one sweep over the segments, each looked up among the words, answers all
 // such words at once. The rare other words, whose keys span segments, are
 // found by a rolling hash of the bytes before each underscore, one for each
-// count of prefixes that words holding a few hold, and words holding more by
-// a tree of their tokens (span_search.cpp). A pass over a long text with a small dictionary
+// count of prefixes that many of them hold, and the rest by a tree of their
+// tokens (span_search.cpp). A pass over a long text with a small dictionary
 // indexes the segments instead, and looks each word up as it goes. Either
 // way the time grows with the dictionary plus the text.
 #pragma once

@@ -1,6 +1,7 @@
 #include "engine/word_table.h"
 
 #include <algorithm>
+#include <map>
 #include <new>
 #include <set>
 
@@ -61,7 +62,7 @@ void WordTable::search_segments(std::string_view dict)
 // and its closing underscore as the word holds. So at each underscore of
 // dict, one start is asked for each number of prefixes that the words hold,
 // whatever their lengths: for words holding k, the (k + 1)th prefix before;
-// the words that hold many are left to the tree.
+// the counts that too few words hold are left to the tree.
 // The bytes from s to e hash as H(e + 1) - H(s) base^(e + 1 - s), which is
 // base^(e + 1) (G(e + 1) - G(s)) with G(i) = H(i) base^-i: base is odd, so
 // it has an inverse modulo 2^64, and G of each start is kept as it passes.
@@ -69,20 +70,27 @@ void WordTable::search_spanning(std::string_view dict)
 {
     // A word holding more prefixes than dict is nowhere in it.
     const std::size_t most = count_of(dict, prefix_);
-    std::set<std::size_t> counts;  // of the prefixes in the words that hold a few
-    std::vector<std::size_t> many; // the words that hold more
+    const std::size_t underscores = prefix_ == '_' ? most : count_of(dict, '_');
+    std::vector<std::pair<std::size_t, std::size_t>> spanning; // each word that may be there, and its count
+    std::map<std::size_t, std::size_t> tokens;                 // of the words of each count
     for (std::size_t number = 0; number < words_.size(); ++number) {
         const std::string_view text = text_of(words_[number]);
         const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), prefix_));
-        if (!words_[number].spans || count >= most)
-            continue;
-        if (count > few_prefixes)
-            many.push_back(number);
-        else
-            counts.insert(count);
+        if (words_[number].spans && count < most) {
+            spanning.emplace_back(number, count);
+            tokens[count] += count + 1;
+        }
     }
-    if (!many.empty())
-        search_token_tree(dict, many);
+    std::set<std::size_t> counts;      // asked for at each underscore
+    std::vector<std::size_t> for_tree; // the words of the other counts
+    for (const auto& [number, count] : spanning) {
+        if (tokens[count] * underscores_per_token >= underscores)
+            counts.insert(count);
+        else
+            for_tree.push_back(number);
+    }
+    if (!for_tree.empty())
+        search_token_tree(dict, for_tree);
     if (counts.empty())
         return;
     std::uint64_t inverse = rolling::base; // Newton's steps double the bits that are right

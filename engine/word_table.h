@@ -87,10 +87,12 @@ private:
         return word.size == key.word.size() && word.spans == key.spans &&
             (key.word.empty() || (texts_[word.offset] == key.first && text_of(word).substr(1) == key.word.substr(1)));
     }
-    // Words that span segments are found by the prefixes they hold: a few
-    // are asked for at each underscore, more are found by a tree of their
-    // tokens, which asks each underscore once however many the words hold.
-    static constexpr std::size_t few_prefixes = 8;
+    // Words that span segments are found by the count of prefixes they
+    // hold: a count is asked for at each underscore of the dictionary when
+    // the words holding it have a token for every so many underscores, which
+    // keeps the asking within that many times the text; the words of every
+    // other count go to a tree of their tokens, which costs those tokens.
+    static constexpr std::size_t underscores_per_token = 16;
     void search_segments(std::string_view dict);
     void search_spanning(std::string_view dict);
     void search_token_tree(std::string_view dict, const std::vector<std::size_t>& words);

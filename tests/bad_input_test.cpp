@@ -223,6 +223,19 @@ std::vector<Case> bad_inputs()
                 {"story.txt", [] { return repeated("a_", 20000000) + " cat a_b\n"; }}},
             .succeeds = true, .console_has = "See story.qgo", .output_has = "kat ab \n",
             .options = Sandbox::Options::first(memory_limit)},
+        {.name = "40 MB of words each holding nine underscores, within 400 MB of memory",
+            .files = {{"quogo.dic", cat + " _a0_b0_c0_d0_e0_f0_g0_h0_i0_j0_->~found_"},
+                {"story.txt",
+                    [] {
+                        std::string text;
+                        for (int n = 0; text.size() < 40000000; ++n)
+                            for (const char letter : std::string("abcdefghij"))
+                                text += std::string(letter == 'a' ? "" : "_") + letter + std::to_string(n) +
+                                    (letter == 'j' ? " " : "");
+                        return text + "\n";
+                    }}},
+            .succeeds = true, .console_has = "See story.qgo", .output_has = "found ",
+            .options = Sandbox::Options::first(memory_limit)},
         {.name = "a dictionary of 30 MB of tildes, within 400 MB of memory",
             .files = {{"quogo.dic", [] { return std::string(30000000, '~'); }}, {"story.txt", "cat\n"}},
             .succeeds = true, .console_has = "See story.qgo", .options = Sandbox::Options::first(memory_limit)},
