@@ -90,9 +90,10 @@ private:
     // Words that span segments are found by the count of prefixes they
     // hold: a count is asked for at each underscore of the dictionary when
     // the words holding it have a token for every so many underscores, which
-    // keeps the asking within that many times the text; the words of every
-    // other count go to a tree of their tokens, which costs those tokens.
-    static constexpr std::size_t underscores_per_token = 16;
+    // keeps the asking within that many times their tokens; the words of
+    // every other count go to a tree of their tokens, which costs those
+    // tokens, each about as much time as that many askings (and more memory).
+    static constexpr std::size_t underscores_per_token = 64;
     void search_segments(std::string_view dict);
     void search_spanning(std::string_view dict);
     void search_token_tree(std::string_view dict, const std::vector<std::size_t>& words);
