@@ -128,13 +128,14 @@ private:
 
 } // namespace
 
-void WordTable::search_token_tree(std::string_view dict, const std::vector<std::size_t>& words)
+void WordTable::search_token_tree(
+    std::string_view dict, std::size_t dict_openings, const std::vector<std::size_t>& words)
 {
     const std::string_view opening_bytes = prefix_ == '_' ? "_" : "_~";
     // The words' paths, grown a token at a time each round: where each
     // word's next token begins, and the node it has reached. A key with more
-    // openings than the dictionary (its closing '_' one of them) is nowhere
-    // in it, and is left out.
+    // openings than the dictionary's dict_openings (its closing '_' one of
+    // them) is nowhere in it, and is left out.
     struct Climb {
         std::size_t word;
         std::size_t at;
@@ -143,7 +144,6 @@ void WordTable::search_token_tree(std::string_view dict, const std::vector<std::
     const auto openings_in = [&](std::string_view text) {
         return count_of(text, '_') + (prefix_ == '_' ? 0 : count_of(text, prefix_));
     };
-    const std::size_t dict_openings = openings_in(dict);
     std::vector<Climb> climbing;
     climbing.reserve(words.size());
     std::size_t tokens = 0;

@@ -90,7 +90,7 @@ void WordTable::search_spanning(std::string_view dict)
             for_tree.push_back(number);
     }
     if (!for_tree.empty())
-        search_token_tree(dict, for_tree);
+        search_token_tree(dict, underscores + (prefix_ == '_' ? 0 : most), for_tree);
     if (counts.empty())
         return;
     std::uint64_t inverse = rolling::base; // Newton's steps double the bits that are right

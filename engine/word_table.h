@@ -96,7 +96,7 @@ private:
     static constexpr std::size_t underscores_per_token = 64;
     void search_segments(std::string_view dict);
     void search_spanning(std::string_view dict);
-    void search_token_tree(std::string_view dict, const std::vector<std::size_t>& words);
+    void search_token_tree(std::string_view dict, std::size_t dict_openings, const std::vector<std::size_t>& words);
 
     char prefix_;
     std::vector<Word> words_;
