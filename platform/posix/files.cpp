@@ -16,6 +16,7 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <stdexcept>
 #include <sys/file.h>
@@ -123,15 +124,16 @@ Outcome kind_of(const SystemFile& file, bool& regular, std::size_t& size)
 Outcome read_chunks(const SystemFile& file, bool from_start, const std::function<bool(std::string_view)>& take)
 {
     try {
-        std::string chunk(1 << 16, '\0');
+        constexpr std::size_t chunk_size = 1 << 16;
+        const auto chunk = std::make_unique_for_overwrite<char[]>(chunk_size); // as it comes: filled by each read
         for (off_t offset = 0;;) {
-            const ssize_t got = from_start ? ::pread(file.get(), chunk.data(), chunk.size(), offset)
-                                           : ::read(file.get(), chunk.data(), chunk.size());
+            const ssize_t got = from_start ? ::pread(file.get(), chunk.get(), chunk_size, offset)
+                                           : ::read(file.get(), chunk.get(), chunk_size);
             if (got == 0)
                 return std::nullopt;
             if (got < 0 && errno != EINTR)
                 return refusal(errno, "reading");
-            if (got > 0 && !take(std::string_view(chunk.data(), static_cast<std::size_t>(got))))
+            if (got > 0 && !take(std::string_view(chunk.get(), static_cast<std::size_t>(got))))
                 return std::nullopt;
             offset += std::max<ssize_t>(got, 0);
         }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <random>
 
 #include "platform/files.h"
@@ -71,12 +72,13 @@ Outcome kind_of(const SystemFile& file, bool& regular, std::size_t& size)
 Outcome read_chunks(const SystemFile& file, bool, const std::function<bool(std::string_view)>& take)
 {
     try {
-        std::string chunk(1 << 16, '\0');
+        constexpr std::size_t chunk_size = 1 << 16;
+        const auto chunk = std::make_unique_for_overwrite<char[]>(chunk_size); // as it comes: filled by each read
         for (;;) {
             DWORD got = 0;
-            if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr))
+            if (!::ReadFile(file.get(), chunk.get(), static_cast<DWORD>(chunk_size), &got, nullptr))
                 return ::GetLastError() == ERROR_BROKEN_PIPE ? std::nullopt : Outcome(refusal(last_error(), "reading"));
-            if (got == 0 || !take(std::string_view(chunk.data(), got)))
+            if (got == 0 || !take(std::string_view(chunk.get(), got)))
                 return std::nullopt;
         }
     } catch (const std::exception&) { // no room for what was read
