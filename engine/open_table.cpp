@@ -16,11 +16,3 @@ std::vector<OpenTable::Slot> OpenTable::make_room(std::size_t items)
     mask_ = size - 1;
     return fresh;
 }
-
-void OpenTable::place(std::uint64_t hash, std::size_t value)
-{
-    std::size_t at = hash & mask_;
-    while (!is_free(slots_[at]))
-        at = (at + 1) & mask_;
-    slots_[at] = {value + 1, tag_of(hash)};
-}

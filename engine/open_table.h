@@ -69,7 +69,14 @@ private:
                 place(hash_of(slot.value_plus_one - 1), slot.value_plus_one - 1);
     }
     std::vector<Slot> make_room(std::size_t items);
-    void place(std::uint64_t hash, std::size_t value);
+    // Here, not beside make_room: each user's adds and growth inline it.
+    void place(std::uint64_t hash, std::size_t value)
+    {
+        std::size_t at = hash & mask_;
+        while (!is_free(slots_[at]))
+            at = (at + 1) & mask_;
+        slots_[at] = {value + 1, tag_of(hash)};
+    }
 
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
