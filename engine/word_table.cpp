@@ -71,11 +71,14 @@ void WordTable::search_spanning(std::string_view dict)
     // A word holding more prefixes than dict is nowhere in it.
     const std::size_t most = count_of(dict, prefix_);
     const std::size_t underscores = prefix_ == '_' ? most : count_of(dict, '_');
-    std::vector<std::pair<std::size_t, std::size_t>> spanning; // each word that may be there, and its count
-    std::map<std::size_t, std::size_t> tokens;                 // of the words of each count
-    for (std::size_t number = 0; number < words_.size(); ++number) {
+    // Each word that may be there, and its count; as words' bytes take 31
+    // bits, both fit 32, and the room is taken once.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> spanning;
+    spanning.reserve(words_.size());
+    std::map<std::size_t, std::size_t> tokens; // of the words of each count
+    for (std::uint32_t number = 0; number < words_.size(); ++number) {
         const std::string_view text = text_of(words_[number]);
-        const auto count = static_cast<std::size_t>(std::count(text.begin(), text.end(), prefix_));
+        const auto count = static_cast<std::uint32_t>(std::count(text.begin(), text.end(), prefix_));
         if (words_[number].spans && count < most) {
             spanning.emplace_back(number, count);
             tokens[count] += count + 1;
