@@ -1,6 +1,5 @@
 #include "engine/keys.h"
 
-#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <random>
@@ -31,19 +30,6 @@ std::uint64_t spanning_hash(char prefix, char first, std::string_view rest)
 }
 
 } // namespace
-
-std::uint64_t hash_of(std::string_view word, char first)
-{
-    std::uint64_t h = hashing::seed ^ word.size() * hashing::length_factor;
-    for (std::size_t at = 0; at < word.size(); at += word_at_a_time::width) {
-        std::uint64_t block = 0;
-        std::memcpy(&block, word.data() + at, std::min(word_at_a_time::width, word.size() - at));
-        if (at == 0)
-            block = (block & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first);
-        h = hashing::mix(h ^ block);
-    }
-    return h;
-}
 
 WordKey key_of(char prefix, std::string_view word, bool spans, bool hash_spanning)
 {

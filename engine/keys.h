@@ -17,9 +17,11 @@
 // way the time grows with the dictionary plus the text.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "control/bytes.h"
@@ -60,12 +62,6 @@ struct WordKey {
 // The words whose bytes and closing '_' fit two loads: under 16 bytes.
 constexpr std::size_t short_word_limit = 2 * word_at_a_time::width - 1;
 
-// The hash of a word as looked up, first in place of its first byte: its
-// bytes taken 8 at a time from its start, the last ones padded with zeros,
-// mixed one block at a time into its length. A short word is hashed from
-// its two loads (short_key) to the same value.
-std::uint64_t hash_of(std::string_view word, char first);
-
 namespace hashing {
 
 inline std::uint64_t mix(std::uint64_t h)
@@ -84,6 +80,24 @@ constexpr std::uint64_t length_factor = 0x9e3779b97f4a7c15ull;
 extern const std::uint64_t seed;
 
 } // namespace hashing
+
+// The hash of a word as looked up, first in place of its first byte: its
+// bytes taken 8 at a time from its start, the last ones padded with zeros,
+// mixed one block at a time into its length. A short word is hashed from
+// its two loads (short_key) to the same value. Inline: the table pass asks
+// it of every segment of the dictionary.
+inline std::uint64_t hash_of(std::string_view word, char first)
+{
+    std::uint64_t h = hashing::seed ^ word.size() * hashing::length_factor;
+    for (std::size_t at = 0; at < word.size(); at += word_at_a_time::width) {
+        std::uint64_t block = 0;
+        std::memcpy(&block, word.data() + at, std::min(word_at_a_time::width, word.size() - at));
+        if (at == 0)
+            block = (block & ~std::uint64_t{0xff}) | static_cast<unsigned char>(first);
+        h = hashing::mix(h ^ block);
+    }
+    return h;
+}
 
 namespace rolling {
 
