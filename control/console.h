@@ -51,12 +51,6 @@ void reset_colour_now();
 // sleeping 5 ms; none when standard output is not a terminal.
 void pause_ticks(int n);
 
-// The rows of the window standard output shows in, or 0 when it is no
-// terminal or does not say.
-int window_rows();
-// Its columns, or 0 likewise.
-int window_columns();
-
 // Writes bytes to standard output.
 void put_text(std::string_view text);
 

@@ -43,6 +43,14 @@ void borrow_terminal_again_now();
 bool input_is_terminal();
 bool output_is_terminal();
 
+// The rows and columns of the window standard output shows in, each 0 when
+// it is no terminal or does not say.
+struct WindowSize {
+    int rows = 0;
+    int columns = 0;
+};
+WindowSize window_size();
+
 // Whether standard error leads to another file than standard output.
 bool errors_go_apart();
 

@@ -3,6 +3,7 @@
 
 #include "control/bytes.h"
 #include "control/console.h"
+#include "platform/terminal.h"
 #include "results/results.h"
 #include "results/shared.h"
 #include "state/run_state.h"
@@ -44,8 +45,8 @@ struct PageSize {
 };
 PageSize page_size()
 {
-    const int rows = window_rows();
-    return {20, rows == 0 ? 0 : std::max(rows - 2, 1), window_columns()};
+    const WindowSize window = window_size();
+    return {20, window.rows == 0 ? 0 : std::max(window.rows - 2, 1), window.columns};
 }
 
 // The screen rows a line takes in a window of so many columns: a character

@@ -172,16 +172,12 @@ void write_error_now(std::string_view bytes)
     write_all(STDERR_FILENO, bytes); // a failure has nowhere else to be said
 }
 
-int window_rows()
+WindowSize window_size()
 {
     winsize size{};
-    return output_is_terminal() && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_row : 0;
-}
-
-int window_columns()
-{
-    winsize size{};
-    return output_is_terminal() && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+    if (!output_is_terminal() || ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0)
+        return {};
+    return {size.ws_row, size.ws_col};
 }
 
 // Straight from the descriptor, so that nothing typed ahead is held in a

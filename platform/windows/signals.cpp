@@ -29,26 +29,27 @@ void give_console_back()
     ::SetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), user_output_mode);
 }
 
-// Runs on a thread of its own while the run goes on: tidies up and ends the
-// process with the status a shell gives a run ended by Ctrl-C.
-BOOL WINAPI tidy_up_and_end(DWORD)
+// The console as the user had it and no temporary file left, then the end.
+[[noreturn]] void tidy_up_and_exit(UINT status)
 {
     give_terminal_back_now();
     reset_colour_now();
     remove_temporary_file_now();
     give_console_back();
-    ::ExitProcess(130);
+    ::ExitProcess(status);
 }
 
-// An exception that nothing caught: the console as the user had it, then
-// the end the runtime gives such a run.
+// Runs on a thread of its own while the run goes on: the status a shell
+// gives a run ended by Ctrl-C.
+BOOL WINAPI tidy_up_and_end(DWORD)
+{
+    tidy_up_and_exit(130);
+}
+
+// An exception that nothing caught: the end the runtime gives such a run.
 [[noreturn]] void tidy_up_and_terminate()
 {
-    give_terminal_back_now();
-    reset_colour_now();
-    remove_temporary_file_now();
-    give_console_back();
-    ::ExitProcess(3);
+    tidy_up_and_exit(3);
 }
 
 } // namespace

@@ -124,16 +124,12 @@ void write_error_now(std::string_view bytes)
     write_to(::GetStdHandle(STD_ERROR_HANDLE), bytes);
 }
 
-int window_rows()
+WindowSize window_size()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    return ::GetConsoleScreenBufferInfo(output, &info) ? info.srWindow.Bottom - info.srWindow.Top + 1 : 0;
-}
-
-int window_columns()
-{
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    return ::GetConsoleScreenBufferInfo(output, &info) ? info.srWindow.Right - info.srWindow.Left + 1 : 0;
+    if (!::GetConsoleScreenBufferInfo(output, &info))
+        return {};
+    return {info.srWindow.Bottom - info.srWindow.Top + 1, info.srWindow.Right - info.srWindow.Left + 1};
 }
 
 // A character at a time from the console, a surrogate pair whole, handed
