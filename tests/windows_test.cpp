@@ -201,11 +201,12 @@ std::vector<Case> windows_cases()
             .expected_output = "mowse " + footer_of(3),
             .expected_dict = "_cat_->~kat_ _dog_->~dogg_\r\nx+=\" _mouse_->~mowse_\";\r\n"},
     };
-    for (const char* device : {"nul.txt", "CON.txt", "aux", "Prn.story.txt", "com1.txt", "LPT9.txt"}) {
+    for (const char* device : {"nul.txt", "CON.txt", "aux", "Prn.story.txt", "com1.txt", "LPT9.txt", "sub/nul.txt"}) {
         const std::string base = std::string(device).substr(0, std::string(device).find('.'));
         cases.push_back({.name = std::string("the device name ") + device, .input_name = device, .input = "",
             .status = 1, .output_name = "story.qgo",
-            .shown_has = "\r\nCan't write " + base + ".qgo: a reserved device name on Windows\r\n"});
+            .shown_has = "\r\nCan't write " + base + ".qgo: a reserved device name on Windows\r\n",
+            .folders = {"sub"}});
     }
     return cases;
     // clang-format on

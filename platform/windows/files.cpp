@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr std::string_view device_refusal = "a reserved device name on Windows";
-
 // Writes every byte, or fails with the last error set. A write that takes
 // nothing has found no room: it is never asked again.
 bool write_all(HANDLE file, std::string_view bytes)
@@ -52,10 +50,8 @@ std::atomic<const wchar_t*> temporary_in_progress{nullptr};
 Outcome open_to_read(const std::string& name, bool, SystemFile& file)
 {
     std::wstring utf16;
-    if (reserved_device_name(name))
-        return refusal(std::string(device_refusal));
-    if (!to_utf16(name, utf16))
-        return refusal(std::string(not_utf8));
+    if (Outcome refused = system_name(name, utf16))
+        return refused;
     file = open_file(utf16, GENERIC_READ);
     return file.is_open() ? Outcome() : refusal();
 }
@@ -102,10 +98,8 @@ Outcome write_and_sync(SystemFile& file, std::string_view content)
 Outcome find_target(const std::string& name, Target& target)
 {
     std::wstring utf16;
-    if (reserved_device_name(name))
-        return refusal(std::string(device_refusal));
-    if (!to_utf16(name, utf16))
-        return refusal(std::string(not_utf8));
+    if (Outcome refused = system_name(name, utf16))
+        return refused;
     target.path = name;
     // Whole, from the drive on: ReplaceFileW (under wine) takes no other.
     std::error_code unnamed; // an empty name has no whole form, and is refused when opened

@@ -64,7 +64,7 @@ SystemFile open_file(const std::wstring& name, DWORD access, DWORD how, DWORD sh
 bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
 {
     std::wstring utf16;
-    if (reserved_device_name(name) || !to_utf16(name, utf16))
+    if (system_name(name, utf16))
         return false;
     const SystemFile file = open_file(utf16, 0);
     return file.is_open() && ::GetFileInformationByHandle(file.get(), &info);
@@ -138,14 +138,28 @@ std::string to_utf8(std::wstring_view utf16)
     return utf8;
 }
 
+namespace {
+
 bool reserved_device_name(std::string_view path)
 {
+    const std::size_t start = file_name_start(path);
     std::string base;
-    for (const char ch : path.substr(file_name_start(path), path.find('.', file_name_start(path))))
+    for (const char ch : path.substr(start, path.find('.', start) - start)) // npos less start runs to the end
         base += static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - ('a' - 'A') : ch);
     const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9';
     return base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" ||
         (numbered && (base.starts_with("COM") || base.starts_with("LPT")));
+}
+
+} // namespace
+
+Outcome system_name(const std::string& name, std::wstring& utf16)
+{
+    if (reserved_device_name(name))
+        return refusal("a reserved device name on Windows");
+    if (!to_utf16(name, utf16))
+        return refusal("the name is not valid UTF-8");
+    return std::nullopt;
 }
 
 // Without the \\?\ that the system puts before a drive, which not every

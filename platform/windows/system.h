@@ -18,9 +18,6 @@ std::string to_utf8(std::wstring_view utf16);
 // A name of the program's own making, known to be UTF-8, in UTF-16.
 std::wstring wide(const std::string& name);
 
-// Why a name that is not UTF-8 is refused.
-constexpr std::string_view not_utf8 = "the name is not valid UTF-8";
-
 // The system's reason for error, without its closing full stop.
 std::string reason(DWORD error);
 
@@ -33,10 +30,11 @@ bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info);
 // are not UTF-8 show as U+FFFD.
 std::wstring console_text(std::string& pending, std::string_view bytes);
 
-// Whether the file name of path is one that Windows keeps for a device
-// (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9), with or without an
-// extension: such a name opens the device wherever the folder.
-bool reserved_device_name(std::string_view path);
+// A name as the system takes it, in utf16; refused when its file name is
+// one that Windows keeps for a device (CON, PRN, AUX, NUL, COM1 to COM9,
+// LPT1 to LPT9, with or without an extension: such a name opens the device
+// wherever the folder), or when it is not UTF-8.
+Outcome system_name(const std::string& name, std::wstring& utf16);
 
 // Where the open file is, whole, links followed to the file itself.
 std::wstring final_path(HANDLE file);
