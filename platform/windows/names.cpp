@@ -74,9 +74,8 @@ bool identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info)
 
 bool to_utf16(std::string_view utf8, std::wstring& utf16)
 {
-    constexpr std::size_t longest = 32767;               // the longest path the system takes, in UTF-16 units
-    utf16.assign(std::min(utf8.size(), longest), L'\0'); // never more units than bytes
-    const int units = utf8.empty() || utf8.size() > longest
+    utf16.assign(std::min(utf8.size(), longest_path), L'\0'); // never more units than bytes
+    const int units = utf8.empty() || utf8.size() > longest_path
         ? 0
         : ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), utf16.data(),
               static_cast<int>(utf16.size()));
@@ -157,6 +156,8 @@ Outcome system_name(const std::string& name, std::wstring& utf16)
 {
     if (reserved_device_name(name))
         return refusal("a reserved device name on Windows");
+    if (name.size() > longest_path)
+        return refusal(ERROR_FILENAME_EXCED_RANGE);
     if (!to_utf16(name, utf16))
         return refusal("the name is not valid UTF-8");
     return std::nullopt;

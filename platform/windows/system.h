@@ -14,6 +14,7 @@
 // surrogate kept in bytes that are not UTF-8, so that such a name is
 // refused when opened, never taken for another. Neither throws.
 bool to_utf16(std::string_view utf8, std::wstring& utf16);
+constexpr std::size_t longest_path = 32767; // the longest the system takes, in UTF-16 units (and here in bytes)
 std::string to_utf8(std::wstring_view utf16);
 // A name of the program's own making, known to be UTF-8, in UTF-16.
 std::wstring wide(const std::string& name);
